@@ -1,0 +1,43 @@
+# The front door: `make run` opens the tool, `make test` runs every test.
+# Both install what they need first (scripts/install-deps is idempotent).
+
+PRESET ?= default
+BUILD   = build/$(PRESET)
+JOBS   ?= $(shell nproc)
+
+.PHONY: all deps configure build run test test-default test-asan lint clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@$(BUILD)/app/embossa
+
+lint:
+	@scripts/check-test-files
+
+test: deps lint
+	@$(MAKE) --no-print-directory test-default
+	@$(MAKE) --no-print-directory test-asan
+
+test-default:
+	@cmake --preset default >/dev/null
+	@cmake --build build/default -j $(JOBS)
+	@cd build/default && ctest --output-on-failure -j $(JOBS)
+
+# The sanitizer run replays the fuzz corpora and repeats the suites under ASan/UBSan.
+test-asan:
+	@cmake --preset asan >/dev/null
+	@cmake --build build/asan -j $(JOBS)
+	@cd build/asan && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#include "app/CommandLine.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "core/Log.h"
+#include "sys/Unicode.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: embossa [--log FILE] [IMAGE]\n"
+    "       embossa [--log FILE] pack create ARCHIVE FILE|FOLDER...\n"
+    "       embossa [--log FILE] pack list ARCHIVE\n"
+    "       embossa [--log FILE] pack extract ARCHIVE [FOLDER] [--force]\n"
+    "       embossa --help | --version\n"
+    "\n"
+    "Embossa turns an image into a closed 3D relief block saved as a Wavefront OBJ file.\n"
+    "\n"
+    "Options:\n"
+    "  --log FILE   append the developer log to FILE\n"
+    "  --help       show this text and exit\n"
+    "  --version    show the version and exit\n";
+
+// Keeps the --log file open for the whole run and closes it at exit.
+struct LogFile {
+    std::FILE* file = nullptr;
+    ~LogFile() {
+        if (file) {
+            setLogSink(nullptr);
+            std::fclose(file);
+        }
+    }
+};
+
+} // namespace
+
+int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    LogFile logFile;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, out);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fprintf(out, "embossa %s\n", EMBOSSA_VERSION);
+            return 0;
+        }
+        if (arg == "--log") {
+            if (i + 1 >= args.size()) {
+                std::fputs("embossa: --log needs a file name\n", err);
+                return 2;
+            }
+            const std::string& path = args[++i];
+            logFile.file = std::fopen(path.c_str(), "a");
+            if (!logFile.file) {
+                std::fprintf(err, "embossa: cannot open log file '%s'\n", path.c_str());
+                return 2;
+            }
+            std::FILE* file = logFile.file;
+            setLogSink([file](const String& line) {
+                std::string text = sys::utf16ToUtf8(std::u16string_view(line.text(), size_t(line.length)));
+                std::fputs(text.c_str(), file);
+                if (text.empty() || text.back() != '\n') std::fputc('\n', file);
+            });
+            continue;
+        }
+        rest.push_back(arg);
+    }
+
+    if (rest.empty()) {
+        std::fputs("embossa: the dialog tool is not built yet; see --help for what works\n", err);
+        return 0;
+    }
+    std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
+    return 2;
+}
+
+} // namespace app
