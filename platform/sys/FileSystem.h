@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// Stands in for the C runtime's wide file calls (_wsopen_s, _lseek, _eof,
+// _wfullpath) and the shell's folder query on POSIX.
+//  [x] descriptors opened with the Windows open-mode bits, errors as errno
+//  [x] both '/' and '\' separate path parts; paths reach the OS as UTF-8
+//  [x] full paths without touching the disk, as GetFullPathName does
+//  [x] the per-user data folder (XDG data home) for the roaming app-data folder
+//  [ ] sharing modes: POSIX has none; every open is "deny none"
+//  [ ] files of 2 GiB and more: the engine's streams are 32-bit, so they are refused
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sys {
+
+// The Windows _open flag values, so engine code reads as it would there.
+enum OpenFlags : int {
+    OpenReadOnly = 0x0000,
+    OpenWriteOnly = 0x0001,
+    OpenReadWrite = 0x0002,
+    OpenAppend = 0x0008,
+    OpenCreate = 0x0100,
+    OpenTruncate = 0x0200,
+    OpenExclusive = 0x0400,
+    OpenText = 0x4000,
+    OpenBinary = 0x8000,
+};
+
+// An error number the open could end in that is not an errno of its own: the
+// file exists but cannot be addressed by 32-bit positions.
+constexpr int kErrorFileTooLarge = 27; // EFBIG
+
+// Turns engine path text into the UTF-8 path the OS sees: backslashes become
+// slashes so that "dir\file" never names a file with a backslash in it.
+std::string nativePath(std::u16string_view path);
+
+// Returns the descriptor, or -1 with the errno in `error`. Directories are
+// refused with EACCES, as the platform we mirror does.
+int openFile(std::u16string_view path, int openFlags, int& error);
+int32_t readFile(int descriptor, void* buffer, int32_t count);
+int32_t writeFile(int descriptor, const void* buffer, int32_t count);
+// origin 0: start, 1: current, 2: end. Returns the new position or -1.
+int32_t seekFile(int descriptor, int32_t offset, int origin);
+// Length of the open file, or -1.
+int64_t fileLength(int descriptor);
+bool atEndOfFile(int descriptor);
+void closeFile(int descriptor);
+
+// The absolute form of a path with "." and ".." folded, '/'-separated. Like
+// the platform call it works on text alone: the path need not exist.
+std::u16string fullPath(std::u16string_view path);
+
+// $XDG_DATA_HOME, else $HOME/.local/share; empty when neither is known.
+std::u16string userDataFolder();
+
+bool fileExists(std::u16string_view path);
+
+} // namespace sys
