@@ -109,7 +109,7 @@ bool Pack::readDirectory(Directory& out) {
     if (remaining < int64_t(sizeof kMagic) || !readDecoded(magic, sizeof kMagic) ||
         std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
         log(u"This is no valid .pack File!");
-        refuse(String(u"not a pack archive (wrong magic)"));
+        refuse(String(u"wrong magic: not a pack archive"));
         return false;
     }
     remaining -= int64_t(sizeof kMagic);

@@ -267,7 +267,7 @@ TEST_F(PackTest, HostileDirectoriesAreRefusedWithoutReadingOrAllocatingPastTheFi
         {"entry count 2^31", Plain().header(0x80000000u).entry("a", "b").bytes},
         {"entry count beyond entries", Plain().header(3).entry("a", "b").bytes},
         {"name length past end", Plain().header(1).u32(1000).raw("abcdefgh").bytes},
-        {"name length 2^31", Plain().header(1).u32(0x80000000u).raw("abc").bytes},
+        {"name length 2^31", Plain().header(1).u32(0x80000000u).raw("abcdefgh").bytes},
         {"name length 2^32-1", Plain().header(1).u32(0xFFFFFFFFu).raw("abcd").u32(0).bytes},
         {"name leaves no room for its size", Plain().header(1).u32(4).raw("abcd").bytes},
         {"data size past end", Plain().header(1).u32(1).raw("a").u32(5).raw("abcd").bytes},
