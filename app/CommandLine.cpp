@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/PackCommand.h"
 #include "core/Log.h"
 #include "sys/Unicode.h"
 
@@ -18,6 +19,21 @@ constexpr const char* kUsage =
     "       embossa --help | --version\n"
     "\n"
     "Embossa turns an image into a closed 3D relief block saved as a Wavefront OBJ file.\n"
+    "\n"
+    "Pack archives:\n"
+    "  pack create ARCHIVE FILE|FOLDER...\n"
+    "      packs files, and folders with everything below them in sorted order;\n"
+    "      entry names are the relative paths as given, with '/' separators.\n"
+    "      Absolute paths, '..' and names outside Windows-1252 are refused.\n"
+    "      ARCHIVE is replaced only once the new archive is complete.\n"
+    "  pack list ARCHIVE\n"
+    "      prints each entry's size and name.\n"
+    "  pack extract ARCHIVE [FOLDER] [--force]\n"
+    "      writes every entry below FOLDER (default: the current folder),\n"
+    "      creating sub-folders. Entries with absolute names or '..' are refused\n"
+    "      and nothing is written. An existing file stops the extraction with an\n"
+    "      error naming it, before anything is written; --force replaces such\n"
+    "      files instead.\n"
     "\n"
     "Options:\n"
     "  --log FILE   append the developer log to FILE\n"
@@ -76,6 +92,8 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
         std::fputs("embossa: the dialog tool is not built yet; see --help for what works\n", err);
         return 0;
     }
+    if (rest[0] == "pack")
+        return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
     return 2;
 }
