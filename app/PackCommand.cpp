@@ -278,7 +278,7 @@ void extract(const std::string& archive, const std::string& folder, bool force) 
         const Pack::Entry& record = pack->directory->entries[i];
         makeFolders(target, places[i]);
         const std::string path = (target / join(places[i])).string();
-        Pack::File entry(pack.get(), record.name);
+        Pack::File entry(pack.get(), &record);
         if (force) {
             // Renamed into place: an existing link is replaced, never written through.
             sys::AtomicFile file(engineText(path).text());

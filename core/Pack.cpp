@@ -99,7 +99,7 @@ bool Pack::readDirectory(Directory& out) {
     // Everything below is measured against what the file really holds, so a
     // count or length from the file can never drive a read or an allocation
     // past its end.
-    int64_t remaining = archive->size();
+    int64_t remaining = out.archiveSize;
     if (remaining < 0) {
         refuse(String(u"the archive's size is unknown"));
         return false;
@@ -200,12 +200,14 @@ const Pack::Entry* Pack::find(const String& name) const {
     return nullptr;
 }
 
-Pack::File::File(Pack* owner, const String& entryName) : pack(owner) {
-    if (!pack || !pack->valid) return;
+Pack::File::File(Pack* owner, const String& entryName)
+    : File(owner, owner ? owner->find(entryName) : nullptr) {}
+
+Pack::File::File(Pack* owner, const Entry* record) : pack(owner) {
+    if (!pack || !pack->valid || !record) return;
     archive = pack->archive.get();
     directory_ = pack->directory;
-    entry = pack->find(entryName);
-    if (!entry) return;
+    entry = record;
     name = entry->name;
     fileSize = int32_t(entry->size);
     archive->seek(int32_t(entry->offset), 0);

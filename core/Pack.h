@@ -72,6 +72,9 @@ public:
     int32_t ownsPack = 0;
 
     File(Pack* pack, const String& entryName);
+    // For walking the whole directory without a lookup per entry; `entry`
+    // must be one of `pack`'s own records.
+    File(Pack* pack, const Entry* entry);
     ~File() override;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
