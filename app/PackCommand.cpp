@@ -290,8 +290,7 @@ void extract(const std::string& archive, const std::string& folder, bool force) 
                 fail(kBadData, file.error().empty() ? "cannot read the entry for " + inQuotes(path)
                                                     : file.error());
         } else {
-            // Exclusive create: a file that appeared since the check above is not overwritten
-            // either.
+            // Exclusive create: a file that appeared since the check is not overwritten either.
             int code = 0;
             int descriptor = sys::openFile(
                 engineText(path).text(),
