@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "core/String.h"
+#include "win/WinTypes.h"
 
 inline constexpr int32_t kReportClassUnits = 64;
 inline constexpr int32_t kReportFunctionUnits = 64;
@@ -22,11 +23,6 @@ extern char16_t reportFunction[kReportFunctionUnits];
 
 // Copies both names, cutting them to fit; a null name counts as empty.
 void setReportContext(const char16_t* cls, const char16_t* fn);
-
-// Message-box styles and the answer, with the values the engine's call sites use.
-inline constexpr uint32_t MB_OK = 0x0;
-inline constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
-inline constexpr int32_t IDOK = 1;
 
 // Shows caption and text modally and returns the button pressed.
 using ReportPresenter =

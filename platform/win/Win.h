@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// Stands in for the user32 and gdi32 calls the engine makes, on SDL2 with
+// Dear ImGui painting the controls. Every top-level dialog is one SDL window;
+// controls are objects of this layer, hit-tested and drawn by it.
+//  [x] modal and modeless dialogs from DialogTemplate resources, dialog units
+//      measured from the dialog font and scaled for the display's DPI
+//  [x] static, read-only edit, push button, group box, auto radio button,
+//      auto check box, bitmap static, plain static as a child render surface
+//  [x] SendMessage/PostMessage, WM_COMMAND on clicks and keys, timers,
+//      mouse messages to the dialog (also over static controls)
+//  [x] message boxes and the open-file dialog run the same loop, so timers
+//      keep ticking while they are open
+//  [x] GDI-style bitmaps shown by the bitmap static
+//  [ ] window classes, menus, other control kinds (the engine uses none)
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "win/DialogTemplate.h"
+#include "win/WinTypes.h"
+
+// Lifecycle of the layer. init() is implicit in the first dialog; shutdown()
+// closes SDL and the GL context. Headless when SDL's video driver is
+// "offscreen" (or no display can be opened): everything still runs, message
+// boxes are logged and answered with their default button.
+namespace win {
+bool init();
+void shutdown();
+bool headless();
+} // namespace win
+
+// Dialogs
+INT_PTR DialogBoxParamW(HINSTANCE instance, WORD templateId, HWND parent, DLGPROC proc,
+                        LPARAM param);
+HWND CreateDialogParamW(HINSTANCE instance, WORD templateId, HWND parent, DLGPROC proc,
+                        LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+HWND GetDlgItem(HWND dialog, int id);
+int GetDlgCtrlID(HWND control);
+HWND GetParent(HWND window);
+
+// Windows
+BOOL IsWindow(HWND window);
+BOOL DestroyWindow(HWND window);
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowVisible(HWND window);
+BOOL SetForegroundWindow(HWND window);
+HWND GetForegroundWindow();
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrW(HWND window, int index);
+BOOL GetWindowRect(HWND window, RECT* rect);  // screen coordinates
+BOOL GetClientRect(HWND window, RECT* rect);  // 0, 0, width, height
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND window, int x, int y, int cx, int cy, BOOL repaint);
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+int GetSystemMetrics(int index);
+BOOL SetWindowTextW(HWND window, const char16_t* text);
+int GetWindowTextW(HWND window, char16_t* buffer, int capacity);
+int GetWindowTextLengthW(HWND window);
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+
+// Messages
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+// Focus, keyboard, mouse
+HWND SetFocus(HWND window);
+HWND GetFocus();
+short GetAsyncKeyState(int virtualKey);
+short GetKeyState(int virtualKey);
+int ShowCursor(BOOL show);
+BOOL ClipCursor(const RECT* rect); // null frees the cursor
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+
+// Message boxes
+int MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, UINT type);
+
+// GDI
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+int GetDeviceCaps(HDC dc, int index);
+// A device-dependent bitmap initialised from bottom-up rows of `bits` (may be null).
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT startLine, UINT lineCount, const void* bits,
+              const BITMAPINFO* info, UINT usage);
+BOOL DeleteObject(HBITMAP bitmap);
+
+// What the renderer needs from a window: its pixel size, and a place to hand
+// finished frames for the layer to composite into the window at the next paint.
+namespace win {
+struct Surface {
+    unsigned glTexture = 0; // an RGBA texture of the client size, bottom-up
+    int width = 0;
+    int height = 0;
+};
+void setWindowSurface(HWND window, const Surface& surface);
+bool minimized(HWND window);
+} // namespace win
+
+// Driving the real loop from tests: input goes in as SDL events, so clicks and
+// keys travel the same path as a user's.
+namespace win::test {
+// Called once per loop iteration of the innermost running loop.
+void setIdleHook(std::function<void()> hook);
+void click(HWND control, int button = 1);              // at the control's centre
+void clickAt(HWND window, int x, int y, int button = 1); // client coordinates
+void doubleClickAt(HWND window, int x, int y);
+void pressKey(int virtualKey);
+void typeText(const std::string& utf8);
+void closeBox(HWND window); // the title bar's close button
+// Runs loop iterations until `done` or the timeout; returns whether done.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+// Saves what the window shows as a PNG.
+bool saveScreenshot(HWND window, const std::string& path);
+} // namespace win::test
