@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// What the open-file dialog knows, kept apart from how it is drawn: the
+// filter list, the folder being shown, its entries, the typed name and the
+// rules for accepting it. Text and paths are UTF-8 and '/'-separated; typed
+// text may use '\' as well. No SDL or ImGui here, so it is tested on plain
+// folders.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win/WinTypes.h"
+
+namespace win {
+
+struct FileFilter {
+    std::string description;
+    std::vector<std::string> patterns; // "*.jpg", "*.*", ...
+};
+
+// A common-dialog filter list: description\0patterns\0 ... \0\0. A trailing
+// description without patterns is dropped; null gives no filters.
+std::vector<FileFilter> parseFilterList(const char16_t* list);
+
+// Glob with '*' and '?', ASCII letters compared without case. "*.*" matches
+// every name, also one without a dot, as the common dialog does.
+bool matchesPattern(std::string_view name, std::string_view pattern);
+bool matchesFilter(std::string_view name, const FileFilter& filter);
+
+class FileBrowser {
+public:
+    struct Entry {
+        std::string name;
+        bool folder = false;
+    };
+
+    // `filterIndex` counts from 0; out of range means the first. `flags` are
+    // the OFN_ bits that govern accept().
+    FileBrowser(std::vector<FileFilter> filters, int filterIndex, DWORD flags);
+
+    // Opens on the folder of `previousPath` with its file name preselected;
+    // without one, on `initialFolder`; where the folder is missing, on the
+    // working directory. Relative paths are taken from the working directory.
+    void start(std::string_view previousPath, std::string_view initialFolder = {});
+
+    const std::string& folder() const { return folder_; }
+    const std::vector<Entry>& entries() const { return entries_; }
+    const std::vector<FileFilter>& filters() const { return filters_; }
+    int filterIndex() const { return filterIndex_; }
+
+    // The typed name: relative to folder() or absolute.
+    const std::string& text() const { return text_; }
+    void setText(std::string text) { text_ = std::move(text); }
+
+    // Why the last accept() or navigation was refused, or that the folder
+    // could not be read; empty otherwise.
+    const std::string& message() const { return message_; }
+
+    void setFilter(int index);
+    // `name` is a folder of the current one (or a path relative to it, or
+    // absolute). Returns false and sets message() when it is not a folder.
+    bool enterFolder(std::string_view name);
+    // To the parent folder; false at the root.
+    bool up();
+    // Puts an entry's name into the typed text, as a click in the list does.
+    void select(std::string_view name);
+    // Reads the current folder again.
+    void refresh();
+
+    // Acts on the typed text. A folder is entered (the result is empty); a
+    // file is checked against OFN_PATHMUSTEXIST and OFN_FILEMUSTEXIST and its
+    // full path returned. A refusal leaves the reason in message().
+    std::optional<std::string> accept();
+
+    void setDefaultExtension(std::string extension) { defaultExtension_ = std::move(extension); }
+
+private:
+    std::string resolve(std::string_view typed) const;
+    bool open(const std::string& folder);
+
+    std::vector<FileFilter> filters_;
+    int filterIndex_ = 0;
+    DWORD flags_ = 0;
+    std::string defaultExtension_;
+    std::string folder_;
+    std::vector<Entry> entries_;
+    std::string text_;
+    std::string message_;
+};
+
+} // namespace win

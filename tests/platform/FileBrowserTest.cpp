@@ -1,0 +1,296 @@
+// SPDX-License-Identifier: MIT
+// The open-file dialog's model on a real temporary folder: what each filter
+// lists, how typed text is resolved, and what accept() refuses.
+#include "win/FileBrowser.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/TempFolder.h"
+#include "win/FileDialog.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The tool's image filter list, in the form the common dialog receives it.
+const char16_t kImageFilters[] =
+    u"Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds)\0*.jpg;*.jpeg;*.bmp;*.pcx;*.tga;*.dds\0"
+    u"JPEG (*.jpg)\0*.jpg;*.jpeg\0"
+    u"Windows or OS/2 Bitmap (*.bmp)\0*.bmp\0"
+    u"Zsoft Paintbrush (*.pcx)\0*.pcx\0"
+    u"Truevision Targa(*.tga)\0*.tga\0"
+    u"DirectDraw surface(*.dds)\0*.dds\0"
+    u"All files (*.*)\0*.*\0";
+
+constexpr DWORD kMustExist = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+
+std::vector<std::string> names(const win::FileBrowser& browser) {
+    std::vector<std::string> out;
+    for (const auto& entry : browser.entries())
+        out.push_back(entry.folder ? entry.name + "/" : entry.name);
+    return out;
+}
+
+// Restores the working directory, which some cases move to test relative paths.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const fs::path& to) : saved_(fs::current_path()) { fs::current_path(to); }
+    ~WorkingDirectory() { fs::current_path(saved_); }
+
+private:
+    fs::path saved_;
+};
+
+TEST(FileFilterList, ParsesTheToolsImageFilters) {
+    auto filters = win::parseFilterList(kImageFilters);
+    ASSERT_EQ(filters.size(), 7u);
+    EXPECT_EQ(filters[0].description, "Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds)");
+    EXPECT_EQ(filters[0].patterns,
+              (std::vector<std::string>{"*.jpg", "*.jpeg", "*.bmp", "*.pcx", "*.tga", "*.dds"}));
+    EXPECT_EQ(filters[1].patterns, (std::vector<std::string>{"*.jpg", "*.jpeg"}));
+    EXPECT_EQ(filters[4].description, "Truevision Targa(*.tga)");
+    EXPECT_EQ(filters[6].patterns, (std::vector<std::string>{"*.*"}));
+}
+
+TEST(FileFilterList, MalformedListsKeepOnlyCompletePairs) {
+    EXPECT_TRUE(win::parseFilterList(nullptr).empty());
+    EXPECT_TRUE(win::parseFilterList(u"\0").empty());
+    // A description whose pattern string is missing ends the list.
+    auto filters = win::parseFilterList(u"Text\0*.txt\0Orphan\0\0");
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].description, "Text");
+    // Spaces around patterns and empty items between ';' are dropped.
+    filters = win::parseFilterList(u"Mixed\0 *.a ;;*.b\0\0");
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].patterns, (std::vector<std::string>{"*.a", "*.b"}));
+    // Non-ASCII descriptions arrive as UTF-8.
+    filters = win::parseFilterList(u"Bilder (\u00E9)\0*.jpg\0\0");
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].description, "Bilder (\xC3\xA9)");
+}
+
+TEST(FilePattern, GlobIgnoresAsciiCaseAndBacktracks) {
+    EXPECT_TRUE(win::matchesPattern("b.JPEG", "*.jpeg"));
+    EXPECT_TRUE(win::matchesPattern("A.JpG", "*.jpg"));
+    EXPECT_FALSE(win::matchesPattern("a.jpg.txt", "*.jpg"));
+    EXPECT_FALSE(win::matchesPattern("ajpg", "*.jpg"));
+    EXPECT_TRUE(win::matchesPattern("README", "*.*")); // no dot, still "all files"
+    EXPECT_TRUE(win::matchesPattern("img1.png", "img?.png"));
+    EXPECT_FALSE(win::matchesPattern("img12.png", "img?.png"));
+    EXPECT_TRUE(win::matchesPattern("abcabcab.x", "*abc*ab.x"));
+    EXPECT_TRUE(win::matchesPattern("exact.txt", "EXACT.TXT"));
+    EXPECT_FALSE(win::matchesPattern("", "?"));
+    EXPECT_TRUE(win::matchesPattern("", "*"));
+    // Bytes of UTF-8 names are compared as they are, not case-folded.
+    EXPECT_FALSE(win::matchesPattern("\xC3\xA9.jpg", "\xC3\x89.jpg"));
+}
+
+class FileBrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a.jpg", "b.JPEG", "c.png", "d.txt", ".x", "sub/inner.jpg", "Zed/z.bmp"}) {
+            fs::create_directories((folder / name).parent_path());
+            TempFolder::writeBytes(folder / name, "x");
+        }
+        fs::create_directory(folder / ".hidden");
+        root = folder.path().generic_string();
+    }
+
+    win::FileBrowser browser(DWORD flags = kMustExist, int filterIndex = 0) {
+        win::FileBrowser b(win::parseFilterList(kImageFilters), filterIndex, flags);
+        b.start(root + "/");
+        return b;
+    }
+
+    TempFolder folder;
+    std::string root;
+};
+
+TEST_F(FileBrowserTest, FiltersListFoldersFirstThenMatchingFiles) {
+    auto b = browser();
+    EXPECT_EQ(b.folder(), root);
+    EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/", "a.jpg", "b.JPEG"}));
+    b.setFilter(1); // JPEG
+    EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/", "a.jpg", "b.JPEG"}));
+    b.setFilter(2); // bitmaps: folders stay so that one can still navigate
+    EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/"}));
+    b.setFilter(6); // all files, the hidden ones still left out
+    EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/", "a.jpg", "b.JPEG", "c.png", "d.txt"}));
+    b.setFilter(7);
+    b.setFilter(-1);
+    EXPECT_EQ(b.filterIndex(), 6);
+
+    // An index past the list opens on the first filter; no filters list everything.
+    EXPECT_EQ(browser(kMustExist, 42).filterIndex(), 0);
+    win::FileBrowser unfiltered({}, 0, 0);
+    unfiltered.start(root + "/");
+    EXPECT_EQ(names(unfiltered).size(), 6u);
+}
+
+TEST_F(FileBrowserTest, NavigatesFoldersByNameTypedPathAndUp) {
+    auto b = browser();
+    ASSERT_TRUE(b.enterFolder("sub"));
+    EXPECT_EQ(b.folder(), root + "/sub");
+    EXPECT_EQ(names(b), (std::vector<std::string>{"inner.jpg"}));
+    ASSERT_TRUE(b.up());
+    EXPECT_EQ(b.folder(), root);
+
+    EXPECT_FALSE(b.enterFolder("missing"));
+    EXPECT_NE(b.message().find("path does not exist"), std::string::npos);
+    EXPECT_EQ(b.folder(), root);
+    EXPECT_FALSE(b.enterFolder("a.jpg"));
+
+    // Typing a folder and accepting enters it and clears the text; so do
+    // backslashes and "..".
+    b.setText("Zed\\");
+    EXPECT_FALSE(b.accept());
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    EXPECT_EQ(b.text(), "");
+    EXPECT_TRUE(b.message().empty());
+    b.setText("..\\sub");
+    EXPECT_FALSE(b.accept());
+    EXPECT_EQ(b.folder(), root + "/sub");
+    b.select("..");
+    EXPECT_FALSE(b.accept());
+    EXPECT_EQ(b.folder(), root);
+
+    win::FileBrowser top({}, 0, 0);
+    top.start("/");
+    EXPECT_EQ(top.folder(), "/");
+    EXPECT_FALSE(top.up());
+    EXPECT_EQ(top.folder(), "/");
+}
+
+TEST_F(FileBrowserTest, AcceptReturnsFullPathsOfExistingFiles) {
+    auto b = browser();
+    b.select("a.jpg");
+    EXPECT_EQ(b.accept(), root + "/a.jpg");
+    b.setText("sub\\inner.jpg");
+    EXPECT_EQ(b.accept(), root + "/sub/inner.jpg");
+    b.setText(root + "/Zed/./z.bmp");
+    EXPECT_EQ(b.accept(), root + "/Zed/z.bmp");
+    // A file the filter hides can still be typed.
+    b.setText("d.txt");
+    EXPECT_EQ(b.accept(), root + "/d.txt");
+    b.setText("");
+    EXPECT_FALSE(b.accept());
+    EXPECT_TRUE(b.message().empty());
+}
+
+TEST_F(FileBrowserTest, RefusesMissingFilesAndFoldersAccordingToFlags) {
+    auto b = browser();
+    b.setText("missing.jpg");
+    EXPECT_FALSE(b.accept());
+    EXPECT_NE(b.message().find("File not found."), std::string::npos) << b.message();
+    EXPECT_NE(b.message().find("missing.jpg"), std::string::npos);
+    EXPECT_EQ(b.folder(), root);
+
+    b.setText("nowhere\\x.jpg");
+    EXPECT_FALSE(b.accept());
+    EXPECT_NE(b.message().find("The path does not exist."), std::string::npos) << b.message();
+    // A name ending in a separator asks for a folder, even if a file has it.
+    b.setText("a.jpg/");
+    EXPECT_FALSE(b.accept());
+    EXPECT_NE(b.message().find("The path does not exist."), std::string::npos);
+
+    // A good name afterwards clears the refusal.
+    b.setText("a.jpg");
+    EXPECT_TRUE(b.accept());
+    EXPECT_TRUE(b.message().empty());
+
+    // Only the folder must exist.
+    auto pathOnly = browser(OFN_PATHMUSTEXIST);
+    pathOnly.setText("new.jpg");
+    EXPECT_EQ(pathOnly.accept(), root + "/new.jpg");
+    pathOnly.setText("nowhere/new.jpg");
+    EXPECT_FALSE(pathOnly.accept());
+
+    // Without flags any name is taken.
+    auto free = browser(0);
+    free.setText("nowhere/new.jpg");
+    EXPECT_EQ(free.accept(), root + "/nowhere/new.jpg");
+}
+
+TEST_F(FileBrowserTest, DefaultExtensionOnlyForNamesWithoutOne) {
+    auto b = browser();
+    b.setDefaultExtension("jpg");
+    b.setText("a");
+    EXPECT_EQ(b.accept(), root + "/a.jpg");
+    b.setText("c.png");
+    EXPECT_EQ(b.accept(), root + "/c.png");
+    b.setText("q");
+    EXPECT_FALSE(b.accept());
+}
+
+TEST_F(FileBrowserTest, StartsOnThePreviousPathWithItsNamePreselected) {
+    win::FileBrowser b(win::parseFilterList(kImageFilters), 0, kMustExist);
+    b.start(root + "/sub/inner.jpg");
+    EXPECT_EQ(b.folder(), root + "/sub");
+    EXPECT_EQ(b.text(), "inner.jpg");
+    EXPECT_EQ(b.accept(), root + "/sub/inner.jpg");
+
+    // Windows-style separators in the stored path.
+    std::string backslashed = root + "\\Zed\\z.bmp";
+    b.start(backslashed);
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    EXPECT_EQ(b.text(), "z.bmp");
+
+    // A previous path that is a folder opens it with nothing typed.
+    b.start(root + "/sub");
+    EXPECT_EQ(b.folder(), root + "/sub");
+    EXPECT_EQ(b.text(), "");
+
+    // The initial folder is used only without a previous path.
+    b.start("", root + "/Zed");
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    b.start(root + "/sub/inner.jpg", root + "/Zed");
+    EXPECT_EQ(b.folder(), root + "/sub");
+}
+
+TEST_F(FileBrowserTest, MissingOrRelativeStartFoldersUseTheWorkingDirectory) {
+    WorkingDirectory cwd(folder.path() / "sub");
+    const std::string here = fs::current_path().generic_string();
+    win::FileBrowser b(win::parseFilterList(kImageFilters), 0, kMustExist);
+
+    b.start(root + "/gone/old.jpg");
+    EXPECT_EQ(b.folder(), here);
+    EXPECT_EQ(b.text(), "old.jpg");
+    EXPECT_FALSE(b.accept()); // not in the working directory either
+
+    b.start("", root + "/gone");
+    EXPECT_EQ(b.folder(), here);
+
+    b.start("..\\Zed\\z.bmp");
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    EXPECT_EQ(b.text(), "z.bmp");
+
+    b.start("");
+    EXPECT_EQ(b.folder(), here);
+    EXPECT_EQ(names(b), (std::vector<std::string>{"inner.jpg"}));
+}
+
+TEST_F(FileBrowserTest, UnreadableFolderGivesAnEmptyListAndAMessage) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    fs::create_directory(folder / "locked");
+    TempFolder::writeBytes(folder / "locked" / "in.jpg", "x");
+    fs::permissions(folder / "locked", fs::perms::none);
+
+    auto b = browser();
+    EXPECT_TRUE(b.enterFolder("locked"));
+    EXPECT_EQ(b.folder(), root + "/locked");
+    EXPECT_TRUE(b.entries().empty());
+    EXPECT_NE(b.message().find("Cannot read"), std::string::npos);
+    EXPECT_TRUE(b.up());
+    EXPECT_TRUE(b.message().empty());
+    EXPECT_FALSE(b.entries().empty());
+
+    fs::permissions(folder / "locked", fs::perms::owner_all);
+}
+
+} // namespace
