@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+// What the format decoders share, private to this folder: a reader that
+// refuses every read past the bytes it was given, the size bound every
+// decoder applies before allocating, and the float-to-byte rule of the HDR,
+// PFM and float DDS paths. decodeImage picks the decoder; each one trusts
+// nothing but the bytes and reports why it refused, prefixed with its name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "d3d9/ImageCodec.h"
+
+namespace d3dx::detail {
+
+using Bytes = std::span<const uint8_t>;
+
+struct Decoded {
+    std::vector<Image> levels;
+    ImageInfo info;
+};
+
+// Every decoder: D3D_OK with at least one level, D3DXERR_INVALIDDATA with
+// `why` set, or E_OUTOFMEMORY.
+HRESULT decodeBmp(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodeDib(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodeTga(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodeHdr(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodeJpeg(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodeDds(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodePpm(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodePfm(Bytes bytes, Decoded& out, std::string& why);
+HRESULT decodePcx(Bytes bytes, Decoded& out, std::string& why);
+
+// Sets why to "<decoder>: <reason>" and returns D3DXERR_INVALIDDATA.
+HRESULT refuse(std::string& why, const char* decoder, const std::string& reason);
+
+// True when width x height fits kMaxImageSide and kMaxImageBytes; otherwise
+// sets why (zero or negative sides included) and returns false.
+bool sizeAllowed(int64_t width, int64_t height, const char* decoder, std::string& why);
+
+inline ImageInfo sourceInfo(int width, int height, D3DFORMAT format,
+                            D3DXIMAGE_FILEFORMAT fileFormat, uint32_t mipLevels = 1) {
+    ImageInfo info;
+    info.Width = UINT(width);
+    info.Height = UINT(height);
+    info.Depth = 1;
+    info.MipLevels = mipLevels;
+    info.Format = format;
+    info.ResourceType = D3DRTYPE_TEXTURE;
+    info.ImageFileFormat = fileFormat;
+    return info;
+}
+
+// Allocates the level; call only after sizeAllowed.
+Image makeImage(int width, int height);
+
+inline constexpr uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+// Float samples to 8 bits as D3DX converts float formats: clamp to 0..1,
+// scale by 255, round half up; NaN reads as 0.
+inline uint8_t floatToByte(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 1.0f) return 255;
+    return uint8_t(v * 255.0f + 0.5f);
+}
+
+// A little-endian cursor over the input. A read that would pass the end reads
+// nothing and returns false, so no decoder can run past what it was given.
+class ByteReader {
+public:
+    explicit ByteReader(Bytes bytes) : bytes_(bytes) {}
+
+    size_t position() const { return position_; }
+    size_t remaining() const { return bytes_.size() - position_; }
+    bool has(size_t count) const { return count <= remaining(); }
+
+    bool seek(size_t position) {
+        if (position > bytes_.size()) return false;
+        position_ = position;
+        return true;
+    }
+    bool skip(size_t count) {
+        if (!has(count)) return false;
+        position_ += count;
+        return true;
+    }
+    // Points `data` at the next `count` bytes without copying.
+    bool take(size_t count, const uint8_t*& data) {
+        if (!has(count)) return false;
+        data = bytes_.data() + position_;
+        position_ += count;
+        return true;
+    }
+    bool u8(uint8_t& v) {
+        if (!has(1)) return false;
+        v = bytes_[position_++];
+        return true;
+    }
+    bool u16(uint16_t& v) {
+        if (!has(2)) return false;
+        v = uint16_t(bytes_[position_] | bytes_[position_ + 1] << 8);
+        position_ += 2;
+        return true;
+    }
+    bool u32(uint32_t& v) {
+        if (!has(4)) return false;
+        v = uint32_t(bytes_[position_]) | uint32_t(bytes_[position_ + 1]) << 8 |
+            uint32_t(bytes_[position_ + 2]) << 16 | uint32_t(bytes_[position_ + 3]) << 24;
+        position_ += 4;
+        return true;
+    }
+    bool f32(float& v) {
+        uint32_t word;
+        if (!u32(word)) return false;
+        std::memcpy(&v, &word, 4);
+        return true;
+    }
+
+private:
+    Bytes bytes_;
+    size_t position_ = 0;
+};
+
+} // namespace d3dx::detail
