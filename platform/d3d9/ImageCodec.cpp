@@ -121,11 +121,12 @@ Decoder pickDecoder(Bytes bytes) {
 }
 
 HRESULT decode(const void* bytes, size_t size, Decoded& decoded, std::string& why) {
-    if (!bytes) {
+    // An empty buffer may come without a pointer (an empty vector's data()).
+    if (!bytes && size != 0) {
         why = "ImageCodec: no bytes given";
-        return E_INVALIDARG;
+        return D3DERR_INVALIDCALL;
     }
-    const Bytes input(static_cast<const uint8_t*>(bytes), size);
+    const Bytes input(static_cast<const uint8_t*>(bytes), bytes ? size : 0);
     const Decoder decoder = pickDecoder(input);
     if (!decoder) return refuse(why, "ImageCodec", "not a format we read");
     try {

@@ -41,8 +41,8 @@ inline constexpr int kMaxImageSide = 16384;
 inline constexpr size_t kMaxImageBytes = size_t(256) << 20;
 
 // D3D_OK; D3DXERR_INVALIDDATA when the bytes are no image we can read (the
-// reason, naming the decoder, goes to *why); E_OUTOFMEMORY; E_INVALIDARG for
-// null bytes. `out` is left untouched on failure.
+// reason, naming the decoder, goes to *why); E_OUTOFMEMORY; D3DERR_INVALIDCALL
+// for a null pointer with a size. `out` is left untouched on failure.
 HRESULT decodeImage(const void* bytes, size_t size, Image& out, ImageInfo* info = nullptr,
                     std::string* why = nullptr);
 
