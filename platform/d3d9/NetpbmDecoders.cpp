@@ -63,7 +63,7 @@ bool headerEnd(ByteReader& in) {
 
 HRESULT decodePpm(Bytes bytes, Decoded& out, std::string& why) {
     ByteReader in(bytes);
-    uint8_t p, kind;
+    uint8_t p = 0, kind = 0;
     in.u8(p), in.u8(kind);
     const bool text = kind == '3';
     uint32_t width, height, maxval;
@@ -107,7 +107,7 @@ HRESULT decodePpm(Bytes bytes, Decoded& out, std::string& why) {
 
 HRESULT decodePfm(Bytes bytes, Decoded& out, std::string& why) {
     ByteReader in(bytes);
-    uint8_t p, kind;
+    uint8_t p = 0, kind = 0;
     in.u8(p), in.u8(kind);
     const int channels = kind == 'F' ? 3 : 1;
     uint32_t width, height;
