@@ -50,7 +50,7 @@ uniform vec4 uLightDiffuse[8], uLightSpecular[8], uLightAmbient[8];
 uniform vec3 uLightPosition[8], uLightDirection[8];
 uniform vec4 uLightAttenuation[8];
 uniform vec3 uLightSpot[8];
-uniform int uFogMode;
+uniform int uFogMode; // D3DFOGMODE; 4: the specular alpha is the factor
 uniform bool uRangeFog;
 uniform float uFogStart, uFogEnd, uFogDensity;
 uniform float uPointSize;
@@ -148,12 +148,12 @@ void main() {
 
     if (uFogMode == 4) {
         vFog = uHasSpecular ? aSpecular.a : 1.0;
-    } else if (uFogMode == 1) {
+    } else if (uFogMode == 3) {
         float range = uFogEnd - uFogStart;
         vFog = range != 0.0 ? (uFogEnd - depth) / range : (depth < uFogEnd ? 1.0 : 0.0);
-    } else if (uFogMode == 2) {
+    } else if (uFogMode == 1) {
         vFog = exp(-uFogDensity * depth);
-    } else if (uFogMode == 3) {
+    } else if (uFogMode == 2) {
         vFog = exp(-(uFogDensity * depth) * (uFogDensity * depth));
     } else {
         vFog = 1.0;

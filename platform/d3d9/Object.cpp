@@ -16,8 +16,7 @@ ResourceCore::~ResourceCore() {
     if (listed_) device_->removeResource(this);
 }
 
-void ResourceCore::firstPublic() { device_->AddRef(); }
-void ResourceCore::lastPublic() { device_->Release(); }
+IUnknown* ResourceCore::publicOwner() { return device_; }
 
 HRESULT ResourceCore::getDevice(IDirect3DDevice9** device) {
     if (!device) return D3DERR_INVALIDCALL;

@@ -34,25 +34,25 @@ public:
 
 protected:
     uint32_t addPublic() {
-        if (public_++ == 0) firstPublic();
+        if (public_++ == 0) {
+            if (IUnknown* owner = publicOwner()) owner->AddRef();
+        }
         return public_;
     }
     uint32_t releasePublic() {
         assert(public_ > 0 && "Release without a reference");
         uint32_t left = --public_;
         if (left == 0) {
-            // Held across lastPublic(): releasing the device there may drop
-            // this object's last internal reference.
-            ++internal_;
-            lastPublic();
-            drop();
+            // The owner goes last: this object may unregister from it as it dies.
+            IUnknown* owner = publicOwner();
+            if (internal_ == 0) delete this;
+            if (owner) owner->Release();
         }
         return left;
     }
-    // The first public reference and the release of the last one; resources
-    // hold their device through these, as Direct3D's resources do.
-    virtual void firstPublic() {}
-    virtual void lastPublic() {}
+    // What the object holds while the engine holds it: resources keep their
+    // device alive, as Direct3D's resources do.
+    virtual IUnknown* publicOwner() { return nullptr; }
 
 private:
     uint32_t public_ = 0;
@@ -99,8 +99,7 @@ public:
     virtual bool blocksReset() const { return pool_ == D3DPOOL_DEFAULT && publicCount() > 0; }
 
 protected:
-    void firstPublic() override;
-    void lastPublic() override;
+    IUnknown* publicOwner() override;
     HRESULT getDevice(IDirect3DDevice9** device);
 
 private:

@@ -186,12 +186,7 @@ StateBlock::StateBlock(Device* device, StateMask mask) : device_(device), mask_(
 
 StateBlock::~StateBlock() = default;
 
-void StateBlock::firstPublic() { device_->AddRef(); }
-void StateBlock::lastPublic() {
-    // Drop the held textures and buffers while the device still stands.
-    state_ = DeviceState();
-    device_->Release();
-}
+IUnknown* StateBlock::publicOwner() { return device_; }
 
 HRESULT StateBlock::Capture() {
     device_->recordState(mask_, state_);

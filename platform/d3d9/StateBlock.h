@@ -76,8 +76,7 @@ public:
     DeviceState& state() { return state_; }
 
 private:
-    void firstPublic() override;
-    void lastPublic() override;
+    IUnknown* publicOwner() override;
 
     Device* device_;
     StateMask mask_;

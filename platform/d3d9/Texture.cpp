@@ -114,8 +114,10 @@ HRESULT TextureCore::lock(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* loc
     if (!locked || level >= levelCount_ || UINT(face) >= faces()) return D3DERR_INVALIDCALL;
     locked->pBits = nullptr;
     locked->Pitch = 0;
-    // Direct3D keeps default-pool textures out of reach unless they are dynamic.
-    if (!cpuCopy_) return D3DERR_INVALIDCALL;
+    // Direct3D keeps default-pool textures out of reach unless they are
+    // dynamic, also where they happen to live in CPU memory.
+    if (!cpuCopy_ || (pool() == D3DPOOL_DEFAULT && !(usage_ & D3DUSAGE_DYNAMIC)))
+        return D3DERR_INVALIDCALL;
     Level& target = slot(face, level);
     if (target.locked) return D3DERR_INVALIDCALL;
     uint32_t pitch = levelPitch(level);
