@@ -28,6 +28,10 @@ namespace win {
 bool init();
 void shutdown();
 bool headless();
+// Where the layer's own log lines go (message boxes answered headless, calls
+// it cannot honour); the program points it at the engine's log. The layer
+// cannot link the engine, so it is handed a function. Default: nowhere.
+void setLogFunction(std::function<void(const std::u16string&)> log);
 } // namespace win
 
 // Dialogs
@@ -104,6 +108,9 @@ struct Surface {
 };
 void setWindowSurface(HWND window, const Surface& surface);
 bool minimized(HWND window);
+// Makes the process's one OpenGL 3.3 core context current (on a hidden
+// window, so framebuffer 0 is nothing the user sees); false without OpenGL.
+bool makeGLContextCurrent();
 } // namespace win
 
 // Driving the real loop from tests: input goes in as SDL events, so clicks and
@@ -115,10 +122,17 @@ void click(HWND control, int button = 1);              // at the control's centr
 void clickAt(HWND window, int x, int y, int button = 1); // client coordinates
 void doubleClickAt(HWND window, int x, int y);
 void pressKey(int virtualKey);
+// Holds a key (VK_SHIFT for Shift+Tab, say) until keyUp.
+void keyDown(int virtualKey);
+void keyUp(int virtualKey);
 void typeText(const std::string& utf8);
 void closeBox(HWND window); // the title bar's close button
 // Runs loop iterations until `done` or the timeout; returns whether done.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
-// Saves what the window shows as a PNG.
+// Saves what the window shows as a PNG; for a control, just its rectangle.
 bool saveScreenshot(HWND window, const std::string& path);
+// Headless, message boxes are answered at once; held, they open as they
+// would on a display and wait for keys or clicks (GetForegroundWindow is the
+// box, GetDlgItem(box, IDOK) its OK button).
+void holdMessageBoxes(bool hold);
 } // namespace win::test

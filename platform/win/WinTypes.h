@@ -31,6 +31,14 @@ using LONG_PTR = intptr_t;
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
+// Macros elsewhere (glib, some C headers) may have defined them already.
+#ifndef TRUE
+inline constexpr BOOL TRUE = 1;
+#endif
+#ifndef FALSE
+inline constexpr BOOL FALSE = 0;
+#endif
+
 struct RECT {
     LONG left = 0, top = 0, right = 0, bottom = 0;
 };
@@ -42,6 +50,9 @@ inline constexpr WORD LOWORD(uintptr_t v) { return WORD(v & 0xFFFF); }
 inline constexpr WORD HIWORD(uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
 inline constexpr LPARAM MAKELPARAM(int low, int high) {
     return LPARAM(uint32_t(uint16_t(low)) | uint32_t(uint16_t(high)) << 16);
+}
+inline constexpr WPARAM MAKEWPARAM(int low, int high) {
+    return WPARAM(uint32_t(uint16_t(low)) | uint32_t(uint16_t(high)) << 16);
 }
 inline constexpr int GET_X_LPARAM(LPARAM l) { return int16_t(l & 0xFFFF); }
 inline constexpr int GET_Y_LPARAM(LPARAM l) { return int16_t((l >> 16) & 0xFFFF); }
@@ -75,12 +86,16 @@ inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
 inline constexpr UINT WM_MBUTTONUP = 0x0208;
-inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
+inline constexpr UINT WM_MOUSEWHEEL = 0x020A; // wheel delta in HIWORD(wParam), screen point
+inline constexpr int WHEEL_DELTA = 120;
 inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
 inline constexpr UINT BM_CLICK = 0x00F5;
 inline constexpr UINT STM_SETIMAGE = 0x0172;
 inline constexpr UINT STM_GETIMAGE = 0x0173;
+
+// Button notification codes (the high word of WM_COMMAND's wParam)
+inline constexpr WORD BN_CLICKED = 0;
 
 // Mouse-message key state bits in wParam
 inline constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -124,6 +139,7 @@ inline constexpr DWORD BS_TYPEMASK = 0xF;
 // Static and edit styles
 inline constexpr DWORD SS_LEFT = 0x0;
 inline constexpr DWORD SS_BITMAP = 0xE;
+inline constexpr DWORD SS_NOPREFIX = 0x80; // '&' shows as itself
 inline constexpr DWORD SS_TYPEMASK = 0x1F;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x80;
 inline constexpr DWORD ES_READONLY = 0x800;
