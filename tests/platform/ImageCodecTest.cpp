@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// ---- Format-specific conversions
+// ---- Conversions particular to one format
 
 std::vector<uint32_t> pixelsOf(const std::string& file) {
     const Decoding d = decodeFile(file);
