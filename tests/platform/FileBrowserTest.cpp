@@ -46,32 +46,21 @@ private:
     fs::path saved_;
 };
 
-TEST(FileFilterList, ParsesTheToolsImageFilters) {
+TEST(FileFilterList, ParsesTheToolsImageFiltersAndKeepsOnlyCompletePairs) {
     auto filters = win::parseFilterList(kImageFilters);
     ASSERT_EQ(filters.size(), 7u);
     EXPECT_EQ(filters[0].description, "Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds)");
     EXPECT_EQ(filters[0].patterns,
               (std::vector<std::string>{"*.jpg", "*.jpeg", "*.bmp", "*.pcx", "*.tga", "*.dds"}));
     EXPECT_EQ(filters[1].patterns, (std::vector<std::string>{"*.jpg", "*.jpeg"}));
-    EXPECT_EQ(filters[4].description, "Truevision Targa(*.tga)");
     EXPECT_EQ(filters[6].patterns, (std::vector<std::string>{"*.*"}));
-}
 
-TEST(FileFilterList, MalformedListsKeepOnlyCompletePairs) {
     EXPECT_TRUE(win::parseFilterList(nullptr).empty());
-    EXPECT_TRUE(win::parseFilterList(u"\0").empty());
-    // A description whose pattern string is missing ends the list.
-    auto filters = win::parseFilterList(u"Text\0*.txt\0Orphan\0\0");
-    ASSERT_EQ(filters.size(), 1u);
-    EXPECT_EQ(filters[0].description, "Text");
-    // Spaces around patterns and empty items between ';' are dropped.
-    filters = win::parseFilterList(u"Mixed\0 *.a ;;*.b\0\0");
+    // A description whose patterns are missing ends the list; spaces and
+    // empty items between ';' are dropped.
+    filters = win::parseFilterList(u"Mixed\0 *.a ;;*.b\0Orphan\0\0");
     ASSERT_EQ(filters.size(), 1u);
     EXPECT_EQ(filters[0].patterns, (std::vector<std::string>{"*.a", "*.b"}));
-    // Non-ASCII descriptions arrive as UTF-8.
-    filters = win::parseFilterList(u"Bilder (\u00E9)\0*.jpg\0\0");
-    ASSERT_EQ(filters.size(), 1u);
-    EXPECT_EQ(filters[0].description, "Bilder (\xC3\xA9)");
 }
 
 TEST(FilePattern, GlobIgnoresAsciiCaseAndBacktracks) {
@@ -83,9 +72,7 @@ TEST(FilePattern, GlobIgnoresAsciiCaseAndBacktracks) {
     EXPECT_TRUE(win::matchesPattern("img1.png", "img?.png"));
     EXPECT_FALSE(win::matchesPattern("img12.png", "img?.png"));
     EXPECT_TRUE(win::matchesPattern("abcabcab.x", "*abc*ab.x"));
-    EXPECT_TRUE(win::matchesPattern("exact.txt", "EXACT.TXT"));
     EXPECT_FALSE(win::matchesPattern("", "?"));
-    EXPECT_TRUE(win::matchesPattern("", "*"));
     // Bytes of UTF-8 names are compared as they are, not case-folded.
     EXPECT_FALSE(win::matchesPattern("\xC3\xA9.jpg", "\xC3\x89.jpg"));
 }
@@ -124,12 +111,7 @@ TEST_F(FileBrowserTest, FiltersListFoldersFirstThenMatchingFiles) {
     b.setFilter(7);
     b.setFilter(-1);
     EXPECT_EQ(b.filterIndex(), 6);
-
-    // An index past the list opens on the first filter; no filters list everything.
-    EXPECT_EQ(browser(kMustExist, 42).filterIndex(), 0);
-    win::FileBrowser unfiltered({}, 0, 0);
-    unfiltered.start(root + "/");
-    EXPECT_EQ(names(unfiltered).size(), 6u);
+    EXPECT_EQ(browser(kMustExist, 42).filterIndex(), 0); // past the list: the first
 }
 
 TEST_F(FileBrowserTest, NavigatesFoldersByNameTypedPathAndUp) {
@@ -151,7 +133,6 @@ TEST_F(FileBrowserTest, NavigatesFoldersByNameTypedPathAndUp) {
     EXPECT_FALSE(b.accept());
     EXPECT_EQ(b.folder(), root + "/Zed");
     EXPECT_EQ(b.text(), "");
-    EXPECT_TRUE(b.message().empty());
     b.setText("..\\sub");
     EXPECT_FALSE(b.accept());
     EXPECT_EQ(b.folder(), root + "/sub");
@@ -159,14 +140,12 @@ TEST_F(FileBrowserTest, NavigatesFoldersByNameTypedPathAndUp) {
     EXPECT_FALSE(b.accept());
     EXPECT_EQ(b.folder(), root);
 
-    win::FileBrowser top({}, 0, 0);
-    top.start("/");
-    EXPECT_EQ(top.folder(), "/");
-    EXPECT_FALSE(top.up());
-    EXPECT_EQ(top.folder(), "/");
+    b.start("/");
+    EXPECT_FALSE(b.up());
+    EXPECT_EQ(b.folder(), "/");
 }
 
-TEST_F(FileBrowserTest, AcceptReturnsFullPathsOfExistingFiles) {
+TEST_F(FileBrowserTest, AcceptTakesExistingFilesAndRefusesMissingOnesByFlags) {
     auto b = browser();
     b.select("a.jpg");
     EXPECT_EQ(b.accept(), root + "/a.jpg");
@@ -174,104 +153,63 @@ TEST_F(FileBrowserTest, AcceptReturnsFullPathsOfExistingFiles) {
     EXPECT_EQ(b.accept(), root + "/sub/inner.jpg");
     b.setText(root + "/Zed/./z.bmp");
     EXPECT_EQ(b.accept(), root + "/Zed/z.bmp");
-    // A file the filter hides can still be typed.
-    b.setText("d.txt");
+    b.setText("d.txt"); // hidden by the filter, but typed
     EXPECT_EQ(b.accept(), root + "/d.txt");
-    b.setText("");
-    EXPECT_FALSE(b.accept());
-    EXPECT_TRUE(b.message().empty());
-}
 
-TEST_F(FileBrowserTest, RefusesMissingFilesAndFoldersAccordingToFlags) {
-    auto b = browser();
     b.setText("missing.jpg");
     EXPECT_FALSE(b.accept());
-    EXPECT_NE(b.message().find("File not found."), std::string::npos) << b.message();
-    EXPECT_NE(b.message().find("missing.jpg"), std::string::npos);
+    EXPECT_NE(b.message().find("missing.jpg\nFile not found."), std::string::npos) << b.message();
     EXPECT_EQ(b.folder(), root);
-
     b.setText("nowhere\\x.jpg");
     EXPECT_FALSE(b.accept());
     EXPECT_NE(b.message().find("The path does not exist."), std::string::npos) << b.message();
     // A name ending in a separator asks for a folder, even if a file has it.
     b.setText("a.jpg/");
     EXPECT_FALSE(b.accept());
-    EXPECT_NE(b.message().find("The path does not exist."), std::string::npos);
-
-    // A good name afterwards clears the refusal.
     b.setText("a.jpg");
     EXPECT_TRUE(b.accept());
     EXPECT_TRUE(b.message().empty());
 
-    // Only the folder must exist.
-    auto pathOnly = browser(OFN_PATHMUSTEXIST);
-    pathOnly.setText("new.jpg");
-    EXPECT_EQ(pathOnly.accept(), root + "/new.jpg");
-    pathOnly.setText("nowhere/new.jpg");
-    EXPECT_FALSE(pathOnly.accept());
-
-    // Without flags any name is taken.
-    auto free = browser(0);
-    free.setText("nowhere/new.jpg");
-    EXPECT_EQ(free.accept(), root + "/nowhere/new.jpg");
-}
-
-TEST_F(FileBrowserTest, DefaultExtensionOnlyForNamesWithoutOne) {
-    auto b = browser();
+    // The default extension goes only onto names that have none and do not exist.
     b.setDefaultExtension("jpg");
     b.setText("a");
     EXPECT_EQ(b.accept(), root + "/a.jpg");
     b.setText("c.png");
     EXPECT_EQ(b.accept(), root + "/c.png");
-    b.setText("q");
-    EXPECT_FALSE(b.accept());
+
+    auto pathOnly = browser(OFN_PATHMUSTEXIST);
+    pathOnly.setText("new.jpg");
+    EXPECT_EQ(pathOnly.accept(), root + "/new.jpg");
+    pathOnly.setText("nowhere/new.jpg");
+    EXPECT_FALSE(pathOnly.accept());
+    auto free = browser(0);
+    free.setText("nowhere/new.jpg");
+    EXPECT_EQ(free.accept(), root + "/nowhere/new.jpg");
 }
 
-TEST_F(FileBrowserTest, StartsOnThePreviousPathWithItsNamePreselected) {
-    win::FileBrowser b(win::parseFilterList(kImageFilters), 0, kMustExist);
-    b.start(root + "/sub/inner.jpg");
-    EXPECT_EQ(b.folder(), root + "/sub");
-    EXPECT_EQ(b.text(), "inner.jpg");
-    EXPECT_EQ(b.accept(), root + "/sub/inner.jpg");
-
-    // Windows-style separators in the stored path.
-    std::string backslashed = root + "\\Zed\\z.bmp";
-    b.start(backslashed);
-    EXPECT_EQ(b.folder(), root + "/Zed");
-    EXPECT_EQ(b.text(), "z.bmp");
-
-    // A previous path that is a folder opens it with nothing typed.
-    b.start(root + "/sub");
-    EXPECT_EQ(b.folder(), root + "/sub");
-    EXPECT_EQ(b.text(), "");
-
-    // The initial folder is used only without a previous path.
-    b.start("", root + "/Zed");
-    EXPECT_EQ(b.folder(), root + "/Zed");
-    b.start(root + "/sub/inner.jpg", root + "/Zed");
-    EXPECT_EQ(b.folder(), root + "/sub");
-}
-
-TEST_F(FileBrowserTest, MissingOrRelativeStartFoldersUseTheWorkingDirectory) {
+TEST_F(FileBrowserTest, StartsOnThePreviousPathElseTheInitialElseTheWorkingFolder) {
     WorkingDirectory cwd(folder.path() / "sub");
     const std::string here = fs::current_path().generic_string();
     win::FileBrowser b(win::parseFilterList(kImageFilters), 0, kMustExist);
+    b.start(root + "\\Zed\\z.bmp");
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    EXPECT_EQ(b.text(), "z.bmp");
+    EXPECT_EQ(b.accept(), root + "/Zed/z.bmp");
+    b.start("../Zed/z.bmp", root); // relative to the working folder
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    b.start(root + "/Zed"); // a folder: opened, nothing typed
+    EXPECT_EQ(b.text(), "");
 
+    b.start("", root + "/Zed");
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    b.start("", root + "/gone");
+    EXPECT_EQ(b.folder(), here);
+    EXPECT_EQ(names(b), (std::vector<std::string>{"inner.jpg"}));
+    // A vanished folder still shows the name chosen last; accept says why not.
     b.start(root + "/gone/old.jpg");
     EXPECT_EQ(b.folder(), here);
     EXPECT_EQ(b.text(), "old.jpg");
-    EXPECT_FALSE(b.accept()); // not in the working directory either
-
-    b.start("", root + "/gone");
-    EXPECT_EQ(b.folder(), here);
-
-    b.start("..\\Zed\\z.bmp");
-    EXPECT_EQ(b.folder(), root + "/Zed");
-    EXPECT_EQ(b.text(), "z.bmp");
-
-    b.start("");
-    EXPECT_EQ(b.folder(), here);
-    EXPECT_EQ(names(b), (std::vector<std::string>{"inner.jpg"}));
+    EXPECT_FALSE(b.accept());
 }
 
 TEST_F(FileBrowserTest, UnreadableFolderGivesAnEmptyListAndAMessage) {
