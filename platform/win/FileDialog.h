@@ -9,6 +9,8 @@
 //      asks for none)
 #pragma once
 
+#include <string>
+
 #include "win/WinTypes.h"
 
 inline constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
@@ -35,3 +37,13 @@ inline constexpr DWORD kOpenFileNameSize = 152;
 // 1 with the chosen full path ('/'-separated) in lpstrFile; 0 on cancel or
 // failure, lpstrFile untouched. A path that does not fit nMaxFile is a failure.
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
+
+// What the open dialog shows, for tests that drive it through the loop and
+// must know when it has drawn before they type.
+namespace win::test {
+struct FileDialogView {
+    int frames = 0; // drawn so far; 0 while no open dialog runs
+    std::string folder, text, message;
+};
+FileDialogView fileDialogView();
+} // namespace win::test
