@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: MIT
+#include "app/ConvertCommand.h"
+
+#include <map>
+#include <memory>
+#include <string_view>
+#include <sys/stat.h>
+
+#include "app/Embossa.h"
+#include "app/ObjWriter.h"
+#include "core/FileInterface.h"
+#include "d3d9/D3D9Runtime.h"
+#include "d3d9/D3DX9.h"
+#include "d3d9/ImageCodec.h"
+#include "render/D3D/Device.h"
+#include "render/StructTexture.h"
+#include "sys/FileSystem.h"
+#include "sys/Unicode.h"
+
+namespace app {
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr const char16_t* kPackMarker = u".pack:";
+
+std::u16string_view view(const String& text) { return {text.text(), size_t(text.length)}; }
+
+String engineText(std::u16string_view wide) {
+    String text(u"");
+    text.set(wide.data(), int32_t(wide.size()));
+    return text;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+size_t lastSeparator(std::u16string_view path) {
+    size_t cut = path.rfind(u'/');
+    return cut == std::u16string_view::npos ? path.rfind(u'\\') : cut;
+}
+
+// The file an image lives in: the archive for "archive.pack:entry".
+std::u16string_view container(std::u16string_view image) {
+    const size_t marker = image.find(kPackMarker);
+    return marker == std::u16string_view::npos ? image : image.substr(0, marker + 5);
+}
+
+// "a.png" gives "a"; the entry's own name for an archive entry.
+std::u16string stem(std::u16string_view image) {
+    const size_t marker = image.find(kPackMarker);
+    if (marker != std::u16string_view::npos) image = image.substr(marker + 6);
+    const size_t cut = lastSeparator(image);
+    std::u16string_view name = cut == std::u16string_view::npos ? image : image.substr(cut + 1);
+    const size_t dot = name.rfind(u'.');
+    if (dot != std::u16string_view::npos && dot > 0) name = name.substr(0, dot);
+    return std::u16string(name);
+}
+
+// A CPU-only Direct3D device made current for the texture manager, and
+// taken down again; the command line never opens a window or OpenGL.
+class HeadlessDevice {
+public:
+    bool open(std::string& why) {
+        d3d9::setHeadlessCpuOnly(true);
+        direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!direct3D_) {
+            why = "cannot start the Direct3D stand-in";
+            return false;
+        }
+        D3DPRESENT_PARAMETERS parameters;
+        parameters.BackBufferWidth = 1;
+        parameters.BackBufferHeight = 1;
+        parameters.BackBufferFormat = D3DFMT_A8R8G8B8;
+        parameters.BackBufferCount = 1;
+        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        parameters.Windowed = 1;
+        const HRESULT result = direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                                       &parameters, &device_);
+        if (FAILED(result) || !device_) {
+            why = "cannot create a Direct3D device without a display";
+            device_ = nullptr;
+            return false;
+        }
+        previous_ = D3D::currentDevice;
+        D3D::currentDevice = device_;
+        return true;
+    }
+    ~HeadlessDevice() {
+        if (device_) {
+            D3D::currentDevice = previous_;
+            device_->Release();
+        }
+        if (direct3D_) direct3D_->Release();
+    }
+
+private:
+    IDirect3D9* direct3D_ = nullptr;
+    IDirect3DDevice9* device_ = nullptr;
+    IDirect3DDevice9* previous_ = nullptr;
+};
+
+// The dialog's decode step (loadHeightmap) without its silent fallback: the
+// image file's bytes through the texture manager into the preview.
+bool decodeIntoPreview(Embossa& tool, std::string& why) {
+    StructTexture heightmap;
+    if (!heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), tool.imageFile, 1, D3DFMT_A8R8G8B8)) {
+        // Decoded once more only to say why: the texture manager logs a code.
+        d3dx::Image ignored;
+        std::string reason;
+        d3dx::decodeImage(tool.imageFile.memory(), size_t(tool.imageFile.size()), ignored, nullptr, &reason);
+        why = "is not an image embossa can decode" + (reason.empty() ? std::string() : " (" + reason + ")");
+        return false;
+    }
+    if (!heightmap.copyToBitmap(tool.preview)) {
+        why = "could not be drawn into the preview";
+        return false;
+    }
+    return true;
+}
+
+struct Job {
+    std::string argument;
+    String image;  // full path
+    String output; // engine path text
+};
+
+struct Options {
+    std::vector<std::string> images;
+    std::string output;
+    bool hasOutput = false;
+    int32_t axisMode = 0; // as the dialog starts: x / y
+    int32_t flipFlags = 0;
+};
+
+// Returns an empty text, or the usage problem.
+std::string parse(const std::vector<std::string>& args, Options& options) {
+    bool onlyImages = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyImages || arg.empty() || arg[0] != '-') {
+            options.images.push_back(arg);
+        } else if (arg == "--") {
+            onlyImages = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= args.size()) return arg + " needs a file or folder name";
+            if (options.hasOutput) return "-o may be given once";
+            options.output = args[++i];
+            options.hasOutput = true;
+        } else if (arg == "--axis") {
+            if (i + 1 >= args.size()) return "--axis needs xy, xz or yz";
+            const std::string& axis = args[++i];
+            // The radio buttons' numbering: "x / y" 0, "x / z" 1, "y / z" 2.
+            if (axis == "xy") options.axisMode = 0;
+            else if (axis == "xz") options.axisMode = 1;
+            else if (axis == "yz") options.axisMode = 2;
+            else return "--axis takes xy, xz or yz, not " + quoted(axis);
+        } else if (arg == "--flip-x") {
+            options.flipFlags |= 1;
+        } else if (arg == "--flip-y") {
+            options.flipFlags |= 2;
+        } else {
+            return "unknown convert option " + quoted(arg);
+        }
+    }
+    if (options.images.empty()) return "convert needs at least one image";
+    return {};
+}
+
+bool isFolder(const std::string& native) {
+    struct stat info {};
+    return ::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Fills the jobs, or returns the usage problem. No two jobs share an output
+// and no output is one of the images.
+std::string plan(const Options& options, std::vector<Job>& jobs) {
+    String folder;
+    bool named = options.images.size() > 1;
+    if (options.hasOutput) {
+        const std::u16string wide = sys::utf8ToUtf16(options.output);
+        const bool endsInSeparator = !wide.empty() && (wide.back() == u'/' || wide.back() == u'\\');
+        if (named || endsInSeparator || isFolder(sys::nativePath(wide))) {
+            if (!isFolder(sys::nativePath(wide)))
+                return named ? "with several images, -o must name an existing folder"
+                             : "-o names folder " + quoted(options.output) + ", which does not exist";
+            folder = engineText(sys::fullPath(wide));
+            named = true;
+        }
+    }
+    std::map<std::string, std::string> claimed; // native output path -> argument
+    for (const std::string& argument : options.images) {
+        Job job;
+        job.argument = argument;
+        job.image = engineText(sys::fullPath(sys::utf8ToUtf16(argument)));
+        if (options.hasOutput && folder.length == 0)
+            job.output = engineText(sys::fullPath(sys::utf8ToUtf16(options.output)));
+        else
+            job.output = convertOutputPath(job.image, folder, named);
+        claimed.emplace(sys::nativePath(view(job.image)), "");
+        jobs.push_back(std::move(job));
+    }
+    for (const Job& job : jobs) {
+        const std::string target = sys::nativePath(view(job.output));
+        auto [place, fresh] = claimed.emplace(target, job.argument);
+        if (fresh) continue;
+        if (place->second.empty())
+            return quoted(job.argument) + " would be written over an image being converted (" +
+                   quoted(target) + ")";
+        return quoted(place->second) + " and " + quoted(job.argument) + " would both write " +
+               quoted(target) + "; give -o a folder or rename one";
+    }
+    return {};
+}
+
+} // namespace
+
+String convertOutputPath(const String& image, const String& folder, bool namedAfterImage) {
+    const std::u16string_view file = container(view(image));
+    if (!namedAfterImage) return Embossa::savePath(engineText(file));
+    std::u16string directory(view(folder));
+    if (directory.empty()) {
+        const size_t cut = lastSeparator(file);
+        if (cut != std::u16string_view::npos) directory = file.substr(0, cut);
+    }
+    while (directory.size() > 1 && (directory.back() == u'/' || directory.back() == u'\\'))
+        directory.pop_back();
+    return engineText(directory + u"/" + stem(view(image)) + u".obj");
+}
+
+int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    Options options;
+    std::vector<Job> jobs;
+    std::string problem = parse(args, options);
+    if (problem.empty()) problem = plan(options, jobs);
+    if (!problem.empty()) {
+        std::fprintf(err, "embossa: %s (see --help)\n", problem.c_str());
+        return kUsage;
+    }
+
+    HeadlessDevice device;
+    if (!device.open(problem)) {
+        std::fprintf(err, "embossa: %s\n", problem.c_str());
+        return kFailed;
+    }
+    // One application object for the whole run, set up as the dialog sets
+    // it up, but with no window: the preview is 32 bits, 120 x 120.
+    auto tool = std::make_unique<Embossa>();
+    tool->axisMode = options.axisMode;
+    tool->flipFlags = options.flipFlags;
+    tool->preview.create(nullptr, 0, 32, 120, 120);
+
+    int status = 0;
+    for (const Job& job : jobs) {
+        auto fail = [&](const std::string& message) {
+            std::fprintf(err, "embossa: %s\n", message.c_str());
+            status = kFailed;
+        };
+        const std::u16string_view image = view(job.image);
+        const std::string holder = sys::nativePath(container(image));
+        if (!sys::fileExists(container(image))) {
+            fail(quoted(job.argument) + " does not exist");
+            continue;
+        }
+        if (isFolder(holder) && container(image).size() == image.size()) {
+            fail(quoted(job.argument) + " is a folder, not an image");
+            continue;
+        }
+        tool->imagePath = job.image;
+        FileInterface* file = FileInterface::open(tool->imagePath, 0, 1, 1);
+        const bool opened = file->isOpen && tool->imageFile.load(*file);
+        file->close();
+        if (!opened) {
+            fail(quoted(job.argument) + (image.size() != container(image).size()
+                                             ? " cannot be read (no such entry, or not a pack archive)"
+                                             : " cannot be read"));
+            continue;
+        }
+        if (!decodeIntoPreview(*tool, problem)) {
+            fail(quoted(job.argument) + " " + problem);
+            continue;
+        }
+        tool->rebuildMesh();
+        if (!mesh_file::saveMesh(tool->mesh, job.output, &problem)) {
+            fail(problem);
+            continue;
+        }
+        std::fprintf(out, "%s\n", sys::nativePath(view(job.output)).c_str());
+    }
+    return status;
+}
+
+} // namespace app
