@@ -61,8 +61,12 @@ std::u16string stem(std::u16string_view image) {
 class HeadlessDevice {
 public:
     bool open(std::string& why) {
+        // The switch is read once, here; put back at once so a dialog later
+        // in the same process (the tests) still gets its OpenGL device.
+        const bool wasCpuOnly = d3d9::headlessCpuOnly();
         d3d9::setHeadlessCpuOnly(true);
         direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
+        d3d9::setHeadlessCpuOnly(wasCpuOnly);
         if (!direct3D_) {
             why = "cannot start the Direct3D stand-in";
             return false;
