@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: MIT
+// The Direct3D layer on the real runtime (OpenGL on Mesa where there is one,
+// else its CPU-only device) with windows of the test's own behind the
+// runtime's window host: start-up, presenting, a minimised window losing the
+// device and getting it back, and the texture manager's pixel paths through
+// the real D3DX (BMP decoding, the DDS round trip of copyToBitmap).
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/DialogTools.h"
+#include "core/FileArray.h"
+#include "core/Log.h"
+#include "core/Report.h"
+#include "d3d9/D3D9Runtime.h"
+#include "d3d9/WindowHost.h"
+#include "render/D3D/D3D.h"
+#include "render/StructTexture.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+struct HostWindow {
+    int width = 0;
+    int height = 0;
+    bool minimised = false;
+};
+
+class Host : public d3d9::WindowHost {
+public:
+    std::map<HWND, std::unique_ptr<HostWindow>> windows;
+
+    HWND add(int width, int height) {
+        auto window = std::make_unique<HostWindow>(HostWindow{width, height});
+        HWND handle = reinterpret_cast<HWND>(window.get());
+        windows[handle] = std::move(window);
+        return handle;
+    }
+    bool isWindow(HWND handle) override { return windows.count(handle) != 0; }
+    bool clientSize(HWND handle, int* width, int* height) override {
+        if (!isWindow(handle)) return false;
+        *width = windows[handle]->width;
+        *height = windows[handle]->height;
+        return true;
+    }
+    bool usable(HWND handle) override { return isWindow(handle) && !windows[handle]->minimised; }
+    void present(HWND, const win::Surface&) override {}
+    bool makeContextCurrent() override { return false; }
+};
+
+class Callbacks : public D3D::SwapChainInterface {
+public:
+    std::vector<int> slots;
+    void beforeReleaseBuffers() override { slots.push_back(9); }
+    void afterCreateBuffers() override { slots.push_back(10); }
+    void whileDeviceLost() override { slots.push_back(11); }
+    void deviceRestored() override { slots.push_back(12); }
+};
+
+class Runtime : public ::testing::Test {
+protected:
+    std::shared_ptr<Host> host = std::make_shared<Host>();
+    HWND view = nullptr;
+    Callbacks callbacks;
+    std::vector<std::u16string> lines;
+    std::function<void(uint32_t)> onSleep = [](uint32_t) {};
+    int32_t sleeps = 0;
+    ScopedLogSink sink{[this](const String& line) { lines.emplace_back(line.text()); }};
+
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        d3d9::test::setWindowHost(host);
+        d3d9::test::clearScriptedResults();
+        D3D::setSleepFunction([this](uint32_t ms) {
+            ++sleeps;
+            onSleep(ms);
+        });
+        setReportPresenter([](void*, const String&, const String&, uint32_t) { return 1; });
+        view = host->add(200, 150);
+        ASSERT_EQ(D3D::init(), 1);
+        WinShell::Window window(view, 0, 0);
+        ASSERT_EQ(D3D::device.init(window, &callbacks, 54270, 1), 1);
+        RecordProperty("opengl", d3d9::test::usesOpenGL(D3D::currentDevice) ? "yes" : "no");
+        callbacks.slots.clear();
+    }
+    void TearDown() override {
+        D3D::device.release();
+        D3D::release();
+        D3D::device.settings = D3D::Device::DeviceSettings{};
+        D3D::setSleepFunction({});
+        setReportPresenter({});
+        d3d9::test::setWindowHost(nullptr);
+    }
+
+    D3D::Device::SwapChain& chain() { return *D3D::device.firstSwapChain(); }
+
+    // A 24-bit BMP, rows given top first.
+    static std::string bmp(int width, int height, const std::vector<uint32_t>& rgb) {
+        const int stride = (width * 3 + 3) & ~3;
+        std::string bytes(54 + size_t(stride) * height, '\0');
+        auto put = [&](size_t at, uint32_t value, int count) {
+            for (int i = 0; i < count; ++i) bytes[at + i] = char(value >> (8 * i));
+        };
+        bytes[0] = 'B';
+        bytes[1] = 'M';
+        put(2, uint32_t(bytes.size()), 4);
+        put(10, 54, 4);
+        put(14, 40, 4);
+        put(18, uint32_t(width), 4);
+        put(22, uint32_t(height), 4);
+        put(26, 1, 2);
+        put(28, 24, 2);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                put(54 + size_t(height - 1 - y) * stride + size_t(x) * 3, rgb[size_t(y) * width + x], 3);
+        return bytes;
+    }
+};
+
+TEST_F(Runtime, PresentsAndComesBackFromAMinimisedWindowWithItsNewSize) {
+    EXPECT_EQ(chain().presentParameters.BackBufferWidth, 200u);
+    EXPECT_EQ(chain().presentParameters.BackBufferHeight, 150u);
+    EXPECT_EQ(chain().present(), D3D_OK);
+
+    // Lost while minimised; the window comes back larger after a few waits.
+    HostWindow& window = *host->windows[view];
+    window.minimised = true;
+    window.width = 320;
+    window.height = 240;
+    onSleep = [&](uint32_t) {
+        if (sleeps == 3) window.minimised = false;
+    };
+    d3d9::test::forceDeviceLoss(D3D::currentDevice);
+    EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
+    EXPECT_EQ(D3D::device.lost, 0);
+    ASSERT_GE(callbacks.slots.size(), 4u);
+    EXPECT_EQ(callbacks.slots.front(), 9);
+    EXPECT_EQ(callbacks.slots[callbacks.slots.size() - 2], 10);
+    EXPECT_EQ(callbacks.slots.back(), 12);
+    EXPECT_EQ(chain().presentParameters.BackBufferWidth, 320u);
+    EXPECT_EQ(chain().presentParameters.BackBufferHeight, 240u);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"  dwScreenWidth:  320"), lines.end());
+
+    // The pool and the default texture are usable again.
+    ASSERT_NE(D3D::device.renderTexture, nullptr);
+    EXPECT_NE(D3D::device.renderTexture->surface, nullptr);
+    chain().beginRender();
+    EXPECT_EQ(chain().present(), D3D_OK);
+}
+
+TEST_F(Runtime, DefaultCheckerboardThroughRealLocks) {
+    IDirect3DTexture9* texture = StructTexture::defaultRecord().texture;
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(texture->GetLevelCount(), 3u);
+    for (UINT level = 0; level < 3; ++level) {
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const UINT size = 32u >> level, square = 4u >> level;
+        for (UINT y = 0; y < size; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch);
+            for (UINT x = 0; x < size; ++x)
+                ASSERT_EQ(row[x], ((x / square + y / square) & 1) ? 0xFF000084u : 0xFFFF0000u) << level;
+        }
+        texture->UnlockRect(level);
+    }
+}
+
+TEST_F(Runtime, LoadsABitmapFileOnceAndDrawsAnX8TextureUpright) {
+    TempFolder folder;
+    TempFolder::writeBytes(folder / "two.bmp", bmp(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    const std::u16string path = (folder / "two.bmp").u16string();
+    StructTexture first, second;
+    ASSERT_EQ(first.load(String(path.c_str())), 1);
+    ASSERT_EQ(second.load(String(path.c_str())), 1);
+    EXPECT_EQ(first.record, second.record);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(first.texture()->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* top = static_cast<const uint32_t*>(locked.pBits);
+    EXPECT_EQ(top[0], 0xFFFF0000u);
+    EXPECT_EQ(top[1], 0xFF00FF00u);
+    first.texture()->UnlockRect(0);
+
+    // An X8R8G8B8 texture whose unused byte is 0 reaches the bitmap opaque.
+    StructTexture x8;
+    ASSERT_EQ(x8.create(String(u"x8"), 2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED), 1);
+    ASSERT_EQ(x8.texture()->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+        row[0] = row[1] = y == 0 ? 0x00FF0000u : 0x000000FFu;
+    }
+    x8.texture()->UnlockRect(0);
+    DialogTools::Bitmap bitmap;
+    bitmap.create(nullptr, 0, 32, 2, 2);
+    ASSERT_EQ(x8.copyToBitmap(bitmap), 1);
+    const Color bottom = *bitmap.pixelAt(0, 0), upper = *bitmap.pixelAt(1, 1);
+    EXPECT_EQ(bottom.b, 255);
+    EXPECT_EQ(bottom.r, 0);
+    EXPECT_EQ(bottom.a, 255);
+    EXPECT_EQ(upper.r, 255);
+    EXPECT_EQ(upper.b, 0);
+    EXPECT_EQ(upper.a, 255);
+}
+
+TEST_F(Runtime, MipmapsOnRealLevels) {
+    StructTexture handle;
+    ASSERT_EQ(handle.create(String(u"mips"), 4, 2, 3, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), 1);
+    const uint32_t pixels[8] = {0xFF102030, 0x00FFFFFF, 0xFF405060, 0x80F0F0F0,
+                                0xFF000000, 0xFF808080, 0xFFFFFFFF, 0xFF204060};
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(handle.texture()->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, pixels + 4 * y, 16);
+    handle.texture()->UnlockRect(0);
+    ASSERT_EQ(handle.genMipmaps(), 1);
+    ASSERT_EQ(handle.texture()->LockRect(1, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[0], 0xFF0C1926u);
+    EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[1], 0xFF77838Eu);
+    handle.texture()->UnlockRect(1);
+}
+
+} // namespace
