@@ -304,12 +304,4 @@ TEST_F(PresentParameters, LogBlockLinesAndNames) {
     EXPECT_EQ(lines[13], u"| PresentationInterval       = Unknown Presentation Interval");
 }
 
-TEST(D3DNames, ResultsOutsideTheTablesHaveTheFallbackName) {
-    EXPECT_EQ(D3D::errorName(E_INVALIDARG), String(u"Unknown Error"));
-    EXPECT_EQ(D3D::errorName(D3DERR_DEVICENOTRESET), String(u"D3DERR_DEVICENOTRESET"));
-    EXPECT_EQ(D3D::errorName(D3DXERR_INVALIDDATA), String(u"D3DXERR_INVALIDDATA"));
-    EXPECT_EQ(D3D::errorName(S_PRESENT_OCCLUDED), String(u"S_PRESENT_OCCLUDED"));
-    EXPECT_EQ(D3D::formatName(D3DFMT_A16B16G16R16F), String(u"Unknown Format"));
-}
-
 } // namespace

@@ -185,16 +185,4 @@ TEST_F(DeviceDrawing, RepeatedIndicesAreOffsetByTheLargestIndexPlusOne) {
     buffer->Release();
 }
 
-TEST_F(DeviceDrawing, ScreenQuadSitsOnPixelCentresWithHalfTexelOffsets) {
-    fake::Window window(64, 64);
-    ASSERT_TRUE(start(window));
-    D3D::device.drawScreenQuad(10, 20, 100, 50, 0.25f, 64, 0);
-    ASSERT_EQ(device()->lastDrawnVertices.size(), 96u);
-    float v[24];
-    std::memcpy(v, device()->lastDrawnVertices.data(), sizeof v);
-    const float expected[24] = {9.5f,  19.5f, 0.25f, 1, 0.5f / 64, 0, 109.5f, 19.5f, 0.25f, 1, 1 + 0.5f / 64, 0,
-                                9.5f,  69.5f, 0.25f, 1, 0.5f / 64, 1, 109.5f, 69.5f, 0.25f, 1, 1 + 0.5f / 64, 1};
-    for (int i = 0; i < 24; ++i) EXPECT_EQ(v[i], expected[i]) << i;
-}
-
 } // namespace
