@@ -213,7 +213,10 @@ void Device::createSpriteQuad() {
 
 void Device::setDefaultRenderStates() {
     IDirect3DDevice9* d = currentDevice;
-    if (!d) return;
+    if (!d) {
+        log(u"There is no device to set render states on");
+        return;
+    }
     d->SetRenderState(D3DRS_LIGHTING, 1);
     d->SetRenderState(D3DRS_AMBIENT, 0);
     d->SetRenderState(D3DRS_NORMALIZENORMALS, 0);
@@ -299,7 +302,11 @@ RenderTexture* Device::getRenderTexture(uint32_t width, uint32_t height, D3DFORM
 }
 
 IDirect3DIndexBuffer9* Device::createRepeatedIndexBuffer(const IndexPattern& pattern, int32_t copies) {
-    if (!currentDevice || !pattern.indices || pattern.length <= 0 || copies <= 0) return nullptr;
+    if (!currentDevice) {
+        log(u"There is no device to create an index buffer on");
+        return nullptr;
+    }
+    if (!pattern.indices || pattern.length <= 0 || copies <= 0) return nullptr;
     uint32_t largest = 0;
     for (int32_t i = 0; i < pattern.length; ++i)
         if (pattern.indices[i] > largest) largest = pattern.indices[i];
@@ -323,7 +330,10 @@ IDirect3DIndexBuffer9* Device::createRepeatedIndexBuffer(const IndexPattern& pat
 
 void Device::drawScreenQuad(float x, float y, float width, float height, float z,
                             uint32_t textureWidth, uint32_t textureHeight) {
-    if (!currentDevice) return;
+    if (!currentDevice) {
+        log(u"There is no device to draw with");
+        return;
+    }
     struct Vertex {
         float x, y, z, rhw, u, v;
     };

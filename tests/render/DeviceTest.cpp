@@ -185,4 +185,22 @@ TEST_F(DeviceDrawing, RepeatedIndicesAreOffsetByTheLargestIndexPlusOne) {
     buffer->Release();
 }
 
+using NoDeviceDrawing = RenderTest;
+
+TEST_F(NoDeviceDrawing, DrawingAndPresentingSayWhatIsMissing) {
+    D3D::device.setDefaultRenderStates();
+    EXPECT_EQ(D3D::device.createRepeatedIndexBuffer({nullptr, 0}, 1), nullptr);
+    D3D::device.drawScreenQuad(0, 0, 1, 1, 0);
+    EXPECT_EQ(D3D::device.getRenderTexture(256, 256, D3DFMT_A8R8G8B8, 1, 1, 1), nullptr);
+    EXPECT_EQ(D3D::renderTextures.count, 0);
+    D3D::Device::SwapChain chain(nullptr);
+    chain.beginRender();
+    EXPECT_EQ(chain.present(), D3DERR_DEVICELOST);
+    EXPECT_EQ(lines, (std::vector<std::u16string>{
+                         u"There is no device to set render states on",
+                         u"There is no device to create an index buffer on", u"There is no device to draw with",
+                         u"The DirectX device is not valid", u"Device is NULL",
+                         u"There is no device to render with", u"D3DDevice is not available (NULL)"}));
+}
+
 } // namespace
