@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
+#include "app/WinMain.h"
+#include "win/Win.h"
 #include "core/Log.h"
 #include "sys/Unicode.h"
 
@@ -13,12 +16,25 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: embossa [--log FILE] [IMAGE]\n"
+    "       embossa [--log FILE] convert IMAGE... [-o OUT] [--axis xy|xz|yz] [--flip-x] [--flip-y]\n"
     "       embossa [--log FILE] pack create ARCHIVE FILE|FOLDER...\n"
     "       embossa [--log FILE] pack list ARCHIVE\n"
     "       embossa [--log FILE] pack extract ARCHIVE [FOLDER] [--force]\n"
     "       embossa --help | --version\n"
     "\n"
     "Embossa turns an image into a closed 3D relief block saved as a Wavefront OBJ file.\n"
+    "\n"
+    "Converting without a window:\n"
+    "  convert IMAGE... [-o OUT] [--axis xy|xz|yz] [--flip-x] [--flip-y]\n"
+    "      builds the relief of each image as \"Save\" in the tool would, with the\n"
+    "      axis pair (default xy) and mirror flags given. One image goes to OUT,\n"
+    "      or to test.obj in the image's folder as \"Save\" does; several images\n"
+    "      go to NAME.obj each (a.png -> a.obj), in folder OUT or beside the\n"
+    "      image. An IMAGE may be ARCHIVE.pack:ENTRY (output beside the archive).\n"
+    "      The extension of OUT picks the format: .obj, .stl (binary) or .ply\n"
+    "      (binary). An existing file is replaced only by a complete new one.\n"
+    "      Prints each file written; exits 1 if an image could not be read,\n"
+    "      decoded or saved.\n"
     "\n"
     "Pack archives:\n"
     "  pack create ARCHIVE FILE|FOLDER...\n"
@@ -50,6 +66,15 @@ struct LogFile {
         }
     }
 };
+
+// The dialog tool's exit code is the entry function's -1, which the shell
+// sees as 255.
+int runDialogTool() {
+    static int instanceTag;
+    const int result = WinMain(&instanceTag);
+    win::shutdown();
+    return result;
+}
 
 } // namespace
 
@@ -88,14 +113,23 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
         rest.push_back(arg);
     }
 
-    if (rest.empty()) {
-        std::fputs("embossa: the dialog tool is not built yet; see --help for what works\n", err);
-        return 0;
-    }
-    if (rest[0] == "pack")
+    if (!rest.empty() && rest[0] == "convert")
+        return runConvertCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
+    if (!rest.empty() && rest[0] == "pack")
         return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
-    std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
-    return 2;
+    if (rest.size() > 1) {
+        std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
+        return 2;
+    }
+    if (rest.size() == 1) {
+        if (rest[0].starts_with("-")) {
+            std::fprintf(err, "embossa: unknown option '%s' (see --help)\n", rest[0].c_str());
+            return 2;
+        }
+        std::u16string path = sys::utf8ToUtf16(rest[0]);
+        application().pendingImage = path.c_str();
+    }
+    return runDialogTool();
 }
 
 } // namespace app

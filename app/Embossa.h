@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+// The application object: the dialog, what the user chose and what was made
+// from it. One exists for the whole run; the entry function creates it on
+// first use.
+#pragma once
+
+#include <cstdint>
+
+#include "core/DialogTools.h"
+#include "app/Template.h"
+#include "core/FileArray.h"
+#include "core/String.h"
+#include "render/D3D/Device.h"
+#include "render/Editor/Interface.h"
+#include "render/Mesh.h"
+
+class Embossa : public Template, public Editor::Interface, public D3D::Device::SwapChain::Interface {
+public:
+    // Control ids of dialog 101
+    static constexpr int kDialogId = 101;
+    static constexpr int kPathField = 1001;
+    static constexpr int kOpenButton = 1002;
+    static constexpr int kPreview = 1004;
+    static constexpr int kView = 1005;
+    static constexpr int kSaveButton = 1006;
+    static constexpr int kAxisXZ = 1007;
+    static constexpr int kAxisXY = 1008;
+    static constexpr int kAxisYZ = 1009;
+    static constexpr int kFlipX = 1010;
+    static constexpr int kFlipY = 1011;
+    static constexpr UINT_PTR kFrameTimer = 1;
+    static constexpr UINT kFramePeriodMs = 10;
+
+    String imagePath;
+    FileArray imageFile;
+    DialogTools::Bitmap preview;
+    // The relief's vertex: position and normal (vertex format 0x12, 24 bytes).
+    struct Vertex {
+        float position[3];
+        float normal[3];
+    };
+    // The relief built from preview (app/HeightField.cpp).
+    Mesh<Vertex, D3DFVF_XYZ | D3DFVF_NORMAL> mesh;
+    int32_t axisMode = 0;  // 0: x / y, 1: x / z, 2: y / z
+    int32_t flipFlags = 0; // 1 mirrors the image's x axis, 2 its y axis
+
+    // An image to open as if chosen with "Open..." once the dialog is up.
+    String pendingImage;
+
+    ~Embossa() override = default;
+    INT_PTR messageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    String status() override { return String(); }
+
+    void loadHeightmap();
+    // Empties mesh and builds the relief of preview for the current axis
+    // choice and mirror flags, with flat face normals.
+    void rebuildMesh();
+    // Where "Save" writes for an image: the image's folder (up to the last
+    // '/', or the last backslash when there is no '/') followed by "\test.obj",
+    // joined with a backslash whatever the folder used.
+    static String savePath(const String& imagePath);
+    // Reads the image whole and shows it; the path is already in imagePath.
+    void openImage();
+
+private:
+    void initDialog();
+    void onCommand(int command);
+    void centreOnScreen();
+    void readAxisMode();
+    void readFlipFlags();
+};

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#include "app/OpenFileDialog.h"
+
+#include <string_view>
+
+#include "win/FileDialog.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// Each list is one literal with embedded zeros; the view keeps its full
+// length so the final empty string survives.
+constexpr std::u16string_view kImages =
+    u"Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds)\0*.jpg;*.jpeg;*.bmp;*.pcx;*.tga;*.dds\0"
+    u"JPEG (*.jpg)\0*.jpg;*.jpeg\0"
+    u"Windows or OS/2 Bitmap (*.bmp)\0*.bmp\0"
+    u"Zsoft Paintbrush (*.pcx)\0*.pcx\0"
+    u"Truevision Targa(*.tga)\0*.tga\0"
+    u"DirectDraw surface(*.dds)\0*.dds\0"
+    u"All files (*.*)\0*.*\0"
+    u"\0"sv;
+
+constexpr std::u16string_view kSounds =
+    u"Sound files (*.wav;*.ogg)\0*.wav;*.ogg\0"
+    u"Wave (*.wav)\0*.wav\0"
+    u"Ogg (*.ogg)\0*.ogg\0"
+    u"All files (*.*)\0*.*\0"
+    u"\0"sv;
+
+constexpr int kPathCapacity = 260;
+
+} // namespace
+
+const char16_t* fileFilter(uint32_t id) {
+    switch (id) {
+    case kImageFilter: return kImages.data();
+    case kSoundFilter: return kSounds.data();
+    default: return nullptr; // the other sets belong to editors this tool does not carry
+    }
+}
+
+int32_t openFileDialog(HWND owner, uint32_t filterId, String& path) {
+    char16_t buffer[kPathCapacity] = {};
+    // A previous path that does not fit is not preselected rather than cut.
+    if (path.length > 0 && path.length < kPathCapacity)
+        std::copy(path.p, path.p + path.length, buffer);
+
+    OPENFILENAMEW request{};
+    request.lStructSize = 152;
+    request.hwndOwner = owner;
+    request.lpstrFilter = fileFilter(filterId);
+    request.nFilterIndex = 1;
+    request.lpstrFile = buffer;
+    request.nMaxFile = kPathCapacity;
+    request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&request)) return 0;
+    path = buffer;
+    return 1;
+}

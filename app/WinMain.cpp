@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#include "app/WinMain.h"
+
+#include "core/Log.h"
+#include "core/Report.h"
+#include "render/D3D/D3D.h"
+#include "resources/Resources.h"
+#include "sys/Unicode.h"
+#include "win/Win.h"
+
+namespace {
+
+// Reports become message boxes and the window layer's notes join the log,
+// once the window layer exists to show them.
+void connectWindowLayer() {
+    static bool connected = false;
+    if (connected) return;
+    connected = true;
+    registerResources();
+    win::setLogFunction([](const std::u16string& line) { log(u"%s", line.c_str()); });
+    setReportPresenter([](void* owner, const String& caption, const String& text, uint32_t style) {
+        return int32_t(MessageBoxW(static_cast<HWND>(owner), text.text(), caption.text(), style));
+    });
+}
+
+} // namespace
+
+Embossa& application() {
+    static Embossa object;
+    return object;
+}
+
+int WinMain(HINSTANCE instance) {
+    instanceHandle = instance;
+    connectWindowLayer();
+    Embossa& object = application();
+    if (IsWindow(object.window)) {
+        SetForegroundWindow(object.window);
+    } else {
+        object.window = nullptr;
+        object.modeless = 0;
+        DialogBoxParamW(instanceHandle, Embossa::kDialogId, nullptr, &Template::dialogProc,
+                        reinterpret_cast<LPARAM>(&object));
+    }
+    D3D::release();
+    return -1;
+}

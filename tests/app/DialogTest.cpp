@@ -1,0 +1,311 @@
+// SPDX-License-Identifier: MIT
+// Dialog 101 driven through the real window loop, headless: clicks and keys
+// go in as SDL events, and what the dialog shows is read back from it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <utility>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/WinMain.h"
+#include "core/FrameTimer.h"
+#include "resources/Resources.h"
+#include "support/TempFolder.h"
+#include "sys/Unicode.h"
+#include "win/FileDialog.h"
+#include "win/Win.h"
+
+namespace {
+
+std::string textOf(HWND window) {
+    char16_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return sys::utf16ToUtf8(buffer);
+}
+
+bool checked(HWND dialog, int id) {
+    return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == LRESULT(BST_CHECKED);
+}
+
+// Runs the tool with `script` called on every loop iteration until it
+// returns true; the script is then expected to have ended the dialog.
+class DialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ::setenv("SDL_VIDEODRIVER", "offscreen", 1); }
+
+    void SetUp() override {
+        Embossa& app = application();
+        app.axisMode = 0;
+        app.flipFlags = 0;
+        app.imagePath = u"";
+    }
+    void TearDown() override {
+        win::test::setIdleHook(nullptr);
+        // Input a script pushed after its dialog ended must not reach the next one.
+        win::test::pumpUntil([] { return false; }, 20);
+    }
+
+    int run(std::function<void(HWND)> script) {
+        win::test::setIdleHook([script] {
+            HWND dialog = application().window;
+            if (IsWindow(dialog)) script(dialog);
+        });
+        int result = WinMain(&instanceTag_);
+        win::test::setIdleHook(nullptr);
+        return result;
+    }
+
+private:
+    static inline int instanceTag_ = 0;
+};
+
+TEST_F(DialogTest, OpensDialog101WithItsControlsAndEndsWithMinusOne) {
+    std::string caption;
+    RECT client{};
+    std::vector<std::pair<int, RECT>> controls;
+    bool xyOn = false, othersOff = false;
+    bool looked = false;
+    int result = run([&](HWND dialog) {
+        if (std::exchange(looked, true)) return;
+        caption = textOf(dialog);
+        GetClientRect(dialog, &client);
+        for (int id : {1001, 1002, 1005, 1006, 1007, 1008, 1009, 1010, 1011}) {
+            RECT r{};
+            GetWindowRect(GetDlgItem(dialog, id), &r);
+            POINT topLeft{r.left, r.top};
+            ScreenToClient(dialog, &topLeft);
+            controls.push_back({id, RECT{topLeft.x, topLeft.y, topLeft.x + r.right - r.left,
+                                         topLeft.y + r.bottom - r.top}});
+        }
+        xyOn = checked(dialog, 1008);
+        othersOff = !checked(dialog, 1007) && !checked(dialog, 1009) &&
+                    !checked(dialog, 1010) && !checked(dialog, 1011);
+        win::test::pressKey(VK_ESCAPE);
+    });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(caption, "Embossa");
+    EXPECT_TRUE(xyOn);
+    EXPECT_TRUE(othersOff);
+
+    // Dialog units map to pixels through the font's base units, as MulDiv does.
+    const int baseX = int(std::lround(client.right * 4.0 / 405));
+    const int baseY = int(std::lround(client.bottom * 8.0 / 250));
+    ASSERT_GT(baseX, 0);
+    auto px = [](int du, int base, int div) { return int(std::lround(double(du) * base / div)); };
+    EXPECT_EQ(client.right, px(405, baseX, 4));
+    EXPECT_EQ(client.bottom, px(250, baseY, 8));
+    const std::map<int, std::array<int, 4>> expected = {
+        {1001, {6, 24, 330, 14}},  {1002, {342, 24, 50, 14}}, {1005, {113, 51, 278, 186}},
+        {1006, {48, 232, 50, 14}}, {1007, {12, 144, 45, 10}}, {1008, {12, 156, 45, 10}},
+        {1009, {12, 168, 45, 10}}, {1010, {12, 198, 34, 10}}, {1011, {12, 210, 34, 10}},
+    };
+    ASSERT_EQ(controls.size(), expected.size());
+    for (const auto& [id, rect] : controls) {
+        const auto& du = expected.at(id);
+        EXPECT_EQ(rect.left, px(du[0], baseX, 4)) << id;
+        EXPECT_EQ(rect.top, px(du[1], baseY, 8)) << id;
+        // Position and size convert separately, as the dialog manager does.
+        EXPECT_EQ(rect.right - rect.left, px(du[2], baseX, 4)) << id;
+        EXPECT_EQ(rect.bottom - rect.top, px(du[3], baseY, 8)) << id;
+    }
+}
+
+TEST_F(DialogTest, RadioButtonsAndCheckBoxesDriveAxisModeAndFlipFlags) {
+    static constexpr int kClicks[] = {1007, 1009, 1009, 1008, 1010, 1011, 1010};
+    // Each click gets a few loop iterations to land before the next one.
+    constexpr int kSpacing = 4;
+    std::vector<std::pair<int, int>> seen; // axisMode, flipFlags after each click
+    bool xzAfterFirst = false, xyOffAfterFirst = false;
+    int iteration = 0;
+    run([&](HWND dialog) {
+        const int step = iteration / kSpacing;
+        const int phase = iteration % kSpacing;
+        ++iteration;
+        if (step >= int(std::size(kClicks))) {
+            win::test::closeBox(dialog);
+            return;
+        }
+        if (phase == 0) {
+            win::test::click(GetDlgItem(dialog, kClicks[step]));
+        } else if (phase == kSpacing - 1) {
+            seen.push_back({application().axisMode, application().flipFlags});
+            if (step == 0) {
+                xzAfterFirst = checked(dialog, 1007);
+                xyOffAfterFirst = !checked(dialog, 1008);
+            }
+        }
+    });
+    const std::vector<std::pair<int, int>> expected = {{1, 0}, {2, 0}, {2, 0}, {0, 0},
+                                                       {0, 1}, {0, 3}, {0, 2}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(xzAfterFirst);
+    EXPECT_TRUE(xyOffAfterFirst); // radios of one group exclude each other
+}
+
+// Leaves a picture of the dialog beside the build for a person to look at.
+TEST_F(DialogTest, SavesAScreenshotOfTheDialog) {
+    const std::string path = std::string(EMBOSSA_BUILD_DIR) + "/screenshots/embossa-dialog.png";
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    bool saved = false;
+    int iteration = 0;
+    run([&](HWND dialog) {
+        // A few frames first, so the preview and the focus are drawn.
+        if (++iteration == 5) saved = win::test::saveScreenshot(dialog, path);
+        if (iteration == 5) win::test::pressKey(VK_ESCAPE);
+    });
+    EXPECT_TRUE(saved);
+    EXPECT_GT(std::filesystem::file_size(path), 1000u);
+}
+
+TEST_F(DialogTest, ShowOnAnOpenDialogOnlyBringsItForward) {
+    INT_PTR again = -5;
+    HWND first = nullptr, after = nullptr;
+    bool pressed = false;
+    run([&](HWND dialog) {
+        first = dialog;
+        again = application().show(101, nullptr, 0, 0);
+        after = application().window;
+        if (!std::exchange(pressed, true)) win::test::pressKey(VK_ESCAPE);
+    });
+    EXPECT_EQ(again, 0);
+    EXPECT_EQ(first, after);
+}
+
+// The box is opened from a timer of its own, as a report from a frame would
+// be; the test script (never re-entered) then watches the frame timer tick
+// inside the box's loop and closes it.
+namespace messageBoxTest {
+bool open = false, done = false;
+uint32_t start = 0, ticks = 0;
+void openBox(HWND dialog, UINT, UINT_PTR id, DWORD) {
+    KillTimer(dialog, id);
+    open = true;
+    start = frameNumber;
+    MessageBoxW(dialog, u"text", u"caption", MB_OK);
+    open = false;
+    done = true;
+}
+} // namespace messageBoxTest
+
+TEST_F(DialogTest, FrameTimerTicksWhileAMessageBoxIsOpen) {
+    using namespace messageBoxTest;
+    win::test::holdMessageBoxes(true);
+    bool armed = false, closing = false, answered = false;
+    run([&](HWND dialog) {
+        if (!std::exchange(armed, true)) SetTimer(dialog, 77, 1, &openBox);
+        if (open) {
+            ticks = frameNumber - start;
+            if (ticks >= 5 && !std::exchange(answered, true)) win::test::pressKey(VK_RETURN);
+        } else if (done && !std::exchange(closing, true)) {
+            win::test::pressKey(VK_ESCAPE);
+        }
+    });
+    win::test::holdMessageBoxes(false);
+    EXPECT_TRUE(done);
+    EXPECT_GE(ticks, 5u);
+}
+
+TEST_F(DialogTest, OpenPutsTheChosenPathIntoThePathFieldAndCancelChangesNothing) {
+    TempFolder temp;
+    const auto image = temp / "relief.jpg";
+    TempFolder::writeBytes(image, "not really a jpeg");
+    std::string afterCancel, afterOpen;
+    uint32_t ticksInDialog = 0, openedAt = 0;
+    int typedAt = 0;
+    int phase = 0;
+    run([&](HWND dialog) {
+        const bool browsing = win::test::fileDialogView().frames > 0;
+        switch (phase) {
+        case 0:
+            win::test::click(GetDlgItem(dialog, 1002));
+            phase = 1;
+            break;
+        case 1: // inside the browser: the frame timer must keep ticking, then cancel
+            if (!browsing) break;
+            if (openedAt == 0) openedAt = frameNumber;
+            ticksInDialog = frameNumber - openedAt;
+            if (ticksInDialog >= 3) {
+                win::test::pressKey(VK_ESCAPE);
+                phase = 2;
+            }
+            break;
+        case 2:
+            if (browsing) break;
+            afterCancel = textOf(GetDlgItem(dialog, 1001));
+            win::test::click(GetDlgItem(dialog, 1002));
+            phase = 3;
+            break;
+        case 3: // the browser takes input once it has drawn; keys go a frame apart
+            if (win::test::fileDialogView().frames < 2) break;
+            win::test::typeText(image.string());
+            typedAt = win::test::fileDialogView().frames;
+            phase = 4;
+            break;
+        case 4:
+            if (win::test::fileDialogView().frames < typedAt + 2) break;
+            win::test::pressKey(VK_RETURN);
+            phase = 5;
+            break;
+        default:
+            if (browsing) break;
+            afterOpen = textOf(GetDlgItem(dialog, 1001));
+            if (phase++ == 5) win::test::pressKey(VK_ESCAPE);
+        }
+    });
+    EXPECT_GE(ticksInDialog, 3u);
+    EXPECT_EQ(afterCancel, "");
+    EXPECT_EQ(afterOpen, image.string());
+    EXPECT_EQ(sys::utf16ToUtf8(application().imagePath.text()), image.string());
+    EXPECT_EQ(application().imageFile.size(), 17);
+}
+
+TEST(ModelessTemplate, AttachesOnInitAndClosesItsWindow) {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    struct Recorder : Template {
+        std::vector<UINT> messages;
+        LPARAM initParam = 0;
+        INT_PTR messageProc(HWND, UINT message, WPARAM, LPARAM lParam) override {
+            if (message == WM_INITDIALOG) initParam = lParam;
+            messages.push_back(message);
+            return 0;
+        }
+    } recorder;
+    registerResources();
+    recorder.close(0); // no window yet: nothing happens
+    EXPECT_EQ(recorder.window, nullptr);
+
+    EXPECT_EQ(recorder.show(101, nullptr, 1, 1), 0);
+    ASSERT_TRUE(IsWindow(recorder.window));
+    ASSERT_FALSE(recorder.messages.empty());
+    EXPECT_EQ(recorder.messages.front(), WM_INITDIALOG);
+    EXPECT_EQ(recorder.initParam, reinterpret_cast<LPARAM>(&recorder));
+    HWND window = recorder.window;
+    recorder.close(0);
+    EXPECT_EQ(recorder.window, nullptr);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+// Runs in a fresh process (a "threadsafe" death test re-executes the test
+// binary), so no window state of the other tests leaks into the exit.
+TEST(DialogToolExitCode, IsTwoHundredFiftyFiveAfterANormalClose) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+            bool closed = false;
+            win::test::setIdleHook([&closed] {
+                if (IsWindow(application().window) && !std::exchange(closed, true))
+                    win::test::closeBox(application().window);
+            });
+            std::exit(app::runCommandLine({}, stdout, stderr));
+        },
+        ::testing::ExitedWithCode(255), "");
+}
+
+} // namespace
