@@ -74,8 +74,9 @@ TEST_F(LoopTest, ASlowHandlerMeetsNoStormOfCatchUpTicks) {
     SetTimer(dialog, 3, 30, nullptr);
     ASSERT_TRUE(pump([&] { return ticks.size() >= 3; }));
     // After the 150 ms stall one tick is due, then the period starts afresh:
-    // five missed ticks are not made up in a burst.
-    EXPECT_GE(ticks[2] - ticks[1], std::chrono::milliseconds(28));
+    // five missed ticks are not made up in a burst. A burst would come back to
+    // back; half a period of slack keeps a loaded machine from failing this.
+    EXPECT_GE(ticks[2] - ticks[1], std::chrono::milliseconds(15));
 }
 
 TEST_F(LoopTest, TimersAreReplacedKilledAndDieWithTheirWindow) {
