@@ -18,8 +18,16 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+SAMPLE = examples/rings.png
+
+# With a display the tool opens on the sample image; without one the sample
+# is converted and the OBJ's path printed.
 run: build
-	@$(BUILD)/app/embossa
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		$(BUILD)/app/embossa $(SAMPLE) || [ $$? -eq 255 ]; \
+	else \
+		$(BUILD)/app/embossa convert $(SAMPLE) -o $(BUILD)/rings.obj; \
+	fi
 
 lint:
 	@scripts/check-test-files

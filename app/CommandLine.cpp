@@ -69,7 +69,14 @@ struct LogFile {
 
 // The dialog tool's exit code is the entry function's -1, which the shell
 // sees as 255.
-int runDialogTool() {
+int runDialogTool(std::FILE* err) {
+    if (win::displayMissing()) {
+        std::fputs("embossa: no display to show the dialog on; "
+                   "'embossa convert IMAGE' works without one\n",
+                   err);
+        win::shutdown();
+        return 1;
+    }
     static int instanceTag;
     const int result = WinMain(&instanceTag);
     win::shutdown();
@@ -129,7 +136,7 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
         std::u16string path = sys::utf8ToUtf16(rest[0]);
         application().pendingImage = path.c_str();
     }
-    return runDialogTool();
+    return runDialogTool(err);
 }
 
 } // namespace app

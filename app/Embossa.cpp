@@ -3,6 +3,10 @@
 
 #include "app/OpenFileDialog.h"
 #include "core/FrameTimer.h"
+#include "core/Report.h"
+#include "render/D3D/D3D.h"
+#include "render/StructTexture.h"
+#include "render/WinShell/Window.h"
 #include "win/Win.h"
 
 namespace {
@@ -36,6 +40,7 @@ INT_PTR Embossa::messageProc(HWND, UINT message, WPARAM wParam, LPARAM) {
 
 void Embossa::initDialog() {
     centreOnScreen();
+    initDirect3D(GetDlgItem(window, kView));
     preview.create(GetDlgItem(window, kPreview), 0, 32, 120, 120);
     loadHeightmap();
     setCheck(window, kAxisXZ, axisMode == 1);
@@ -49,6 +54,24 @@ void Embossa::initDialog() {
         pendingImage = String(u"");
         openImage();
     }
+}
+
+void Embossa::initDirect3D(HWND viewControl) {
+    if (!D3D::init()) {
+        showReport(viewControl, u"Error", u"ErrorDirect3D", MB_OK);
+        return;
+    }
+    D3D::device.settings.vsync = 1;
+    D3D::device.limits[0] = 2048;
+    D3D::device.limits[1] = 64;
+    D3D::chooseMultiSample(D3D::device.settings, D3D::queryMultiSample());
+    // Wraps the control without owning it: the dialog destroys it.
+    WinShell::Window view(viewControl, 0, 0);
+    if (!D3D::device.init(view, this, 54270, 1)) {
+        D3D::release();
+        return;
+    }
+    swapChain = D3D::device.firstSwapChain();
 }
 
 void Embossa::centreOnScreen() {
@@ -68,11 +91,18 @@ void Embossa::onCommand(int command) {
     case kOpenButton:
         if (openFileDialog(window, 1, imagePath)) openImage();
         break;
+    case kSaveButton: mesh.tools().save(savePath(imagePath)); break;
     case kAxisXZ:
     case kAxisXY:
-    case kAxisYZ: readAxisMode(); break;
+    case kAxisYZ:
+        readAxisMode();
+        rebuildMesh();
+        break;
     case kFlipX:
-    case kFlipY: readFlipFlags(); break;
+    case kFlipY:
+        readFlipFlags();
+        rebuildMesh();
+        break;
     default: break;
     }
 }
@@ -83,6 +113,7 @@ void Embossa::openImage() {
     imageFile.load(*file);
     file->close();
     loadHeightmap();
+    rebuildMesh();
 }
 
 void Embossa::readAxisMode() {
@@ -99,9 +130,11 @@ void Embossa::readFlipFlags() {
 }
 
 void Embossa::loadHeightmap() {
-    // FIXME: decoding imageFile into the preview arrives with the texture
-    // manager; until then the preview shows its cleared pixels.
-    preview.update();
+    // An image that does not decode leaves the texture manager's default
+    // texture in the handle, so the preview shows its checkerboard.
+    StructTexture heightmap;
+    heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), imageFile, 1, D3DFMT_A8R8G8B8);
+    heightmap.copyToBitmap(preview);
     SendMessageW(GetDlgItem(window, kPreview), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(preview.bitmap));
 }

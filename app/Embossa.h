@@ -11,6 +11,7 @@
 #include "core/FileArray.h"
 #include "core/String.h"
 #include "render/D3D/Device.h"
+#include "render/D3D/SwapChain.h"
 #include "render/Editor/Interface.h"
 #include "render/Mesh.h"
 
@@ -44,6 +45,9 @@ public:
     int32_t axisMode = 0;  // 0: x / y, 1: x / z, 2: y / z
     int32_t flipFlags = 0; // 1 mirrors the image's x axis, 2 its y axis
 
+    // The swap chain on control 1005; null when Direct3D did not start.
+    D3D::Device::SwapChain* swapChain = nullptr;
+
     // An image to open as if chosen with "Open..." once the dialog is up.
     String pendingImage;
 
@@ -65,6 +69,7 @@ public:
 
 private:
     void initDialog();
+    void initDirect3D(HWND viewControl);
     void onCommand(int command);
     void centreOnScreen();
     void readAxisMode();

@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Report.h"
 #include "render/D3D/D3D.h"
+#include "render/D3D/Device.h"
 #include "resources/Resources.h"
 #include "sys/Unicode.h"
 #include "win/Win.h"
@@ -42,6 +43,9 @@ int WinMain(HINSTANCE instance) {
         DialogBoxParamW(instanceHandle, Embossa::kDialogId, nullptr, &Template::dialogProc,
                         reinterpret_cast<LPARAM>(&object));
     }
+    // The device goes while the window layer and its GL context still exist;
+    // left to the static destructors it would outlive them.
+    D3D::device.release();
     D3D::release();
     return -1;
 }

@@ -20,6 +20,7 @@ namespace win {
 namespace {
 
 bool initialized = false;
+bool fellBackToOffscreen = false;
 std::function<void(const std::u16string&)> logFunction;
 std::set<std::u16string> loggedOnce;
 
@@ -53,6 +54,7 @@ bool init() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         log(u"win::init: no display (" + sdlError() + u"), running offscreen");
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        fellBackToOffscreen = true;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             log(u"win::init: SDL video failed: " + sdlError());
             return false;
@@ -78,6 +80,14 @@ void shutdown() {
     canvas::shutdown();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     initialized = false;
+}
+
+bool displayMissing() {
+    if (!init()) return true;
+    // SDL itself falls back to its offscreen driver when no display answers;
+    // only a driver somebody asked for (tests, CI) is a choice.
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return fellBackToOffscreen || (headless() && !(asked && *asked));
 }
 
 bool headless() {

@@ -28,6 +28,9 @@ namespace win {
 bool init();
 void shutdown();
 bool headless();
+// True when a display was wanted but none could be opened, so the layer runs
+// offscreen: nobody could see or close a window.
+bool displayMissing();
 // Where the layer's own log lines go (message boxes answered headless, calls
 // it cannot honour); the program points it at the engine's log. The layer
 // cannot link the engine, so it is handed a function. Default: nowhere.

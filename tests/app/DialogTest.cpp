@@ -265,6 +265,44 @@ TEST_F(DialogTest, OpenPutsTheChosenPathIntoThePathFieldAndCancelChangesNothing)
     EXPECT_EQ(application().imageFile.size(), 17);
 }
 
+// "embossa IMAGE" opens the image as "Open..." would; "Save" then writes the
+// same bytes that convert writes for the same image and settings.
+TEST_F(DialogTest, SaveWritesWhatConvertWritesForTheSameImage) {
+    TempFolder temp;
+    const auto image = temp / "kitty.png";
+    std::filesystem::copy_file(std::string(EMBOSSA_SOURCE_DIR) +
+                                   "/tests/platform/data/images/afl-not-kitty.png",
+                               image);
+    application().pendingImage = String(sys::utf8ToUtf16(image.string()).c_str());
+    std::string shownPath;
+    Color bottomLeft{};
+    bool clickedFlip = false, saved = false;
+    int waited = 0;
+    run([&](HWND dialog) {
+        if (!clickedFlip) {
+            shownPath = textOf(GetDlgItem(dialog, 1001));
+            bottomLeft = *application().preview.pixelAt(0, 0);
+            win::test::click(GetDlgItem(dialog, 1010));
+            clickedFlip = true;
+        } else if (!saved && application().flipFlags == 1) {
+            win::test::click(GetDlgItem(dialog, 1006));
+            saved = true;
+        } else if (saved && ++waited == 4) {
+            win::test::pressKey(VK_ESCAPE);
+        }
+    });
+    EXPECT_EQ(shownPath, image.string());
+    EXPECT_NE(bottomLeft.a, 0); // decoded, not the cleared buffer
+
+    const auto fromConvert = temp / "convert.obj";
+    ASSERT_EQ(app::runCommandLine({"convert", image.string(), "--flip-x", "-o", fromConvert.string()},
+                                  stdout, stderr),
+              0);
+    const std::string fromDialog = TempFolder::readBytes(temp / "test.obj");
+    EXPECT_GT(fromDialog.size(), 100000u);
+    EXPECT_EQ(fromDialog, TempFolder::readBytes(fromConvert));
+}
+
 TEST(ModelessTemplate, AttachesOnInitAndClosesItsWindow) {
     ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
     struct Recorder : Template {
