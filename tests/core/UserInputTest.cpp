@@ -1,0 +1,377 @@
+// SPDX-License-Identifier: MIT
+// The input record driven by SDL events, exactly as the window layer's loop
+// would receive them: pushing an event is enough for the devices to see it.
+#include "core/UserInput.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/FrameTimer.h"
+#include "core/Log.h"
+#include "core/Report.h"
+#include "win/Win.h"
+
+namespace {
+
+void pushKey(SDL_Scancode scancode, bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+    SDL_PushEvent(&event);
+}
+
+void pushButton(int sdlButton, bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.button = Uint8(sdlButton);
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    SDL_PushEvent(&event);
+}
+
+void pushMotion(int dx, int dy) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.xrel = dx;
+    event.motion.yrel = dy;
+    SDL_PushEvent(&event);
+}
+
+void pushWheel(int y, bool flipped = false) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = y;
+    event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+    SDL_PushEvent(&event);
+}
+
+// A fresh record per test (the process-wide one keeps state between tests),
+// initialised with the log captured.
+class UserInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedStep = currentFrameStep;
+        input.init(nullptr, nullptr);
+    }
+    void TearDown() override {
+        // Keys left down would leak into the next test through the shared mirror.
+        for (int sc = SDL_SCANCODE_A; sc <= SDL_SCANCODE_RGUI; ++sc)
+            pushKey(SDL_Scancode(sc), false);
+        for (int b = 1; b <= 8; ++b) pushButton(b, false);
+        input.update();
+        input.release();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        currentFrameStep = savedStep;
+    }
+    void hold(SDL_Scancode sc) { pushKey(sc, true); }
+
+    std::vector<std::u16string> lines;
+    ScopedLogSink sink{[this](const String& line) { lines.emplace_back(line.text()); }};
+    UserInput input;
+    float savedStep = 1.0f;
+};
+
+TEST(UserInputStart, RecordBeforeInitHasNoEventsAndNoDevices) {
+    const UserInput fresh;
+    EXPECT_EQ(fresh.lastKey, -1);
+    EXPECT_EQ(fresh.lastMouseEvent, -1);
+    EXPECT_EQ(fresh.lastJoyEvent, -1);
+    EXPECT_EQ(fresh.keyboardFound | fresh.mouseFound | fresh.joystickFound, 0u);
+    EXPECT_EQ(fresh.keyboard, nullptr);
+    EXPECT_EQ(fresh.arrowX, 0.0f);
+}
+
+TEST_F(UserInputTest, InitFindsKeyboardAndMouseButNoJoystick) {
+    EXPECT_EQ(std::u16string(reportClass), u"UserInput");
+    EXPECT_EQ(std::u16string(reportFunction), u"init");
+    const std::vector<std::u16string> expected = {
+        u"Keyboard Found: OK", u"Mouse Found:    OK", u"Joystick Found:    FALSE"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(input.keyboardFound, 1u);
+    EXPECT_EQ(input.mouseFound, 1u);
+    EXPECT_EQ(input.joystickFound, 0u);
+    EXPECT_EQ(input.joystick, nullptr);
+
+    // Without a joystick, update still refreshes keyboard and mouse and
+    // leaves the joystick fields as they were.
+    hold(SDL_SCANCODE_SPACE);
+    pushMotion(3, 0);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_SPACE], 1);
+    EXPECT_EQ(input.mouseMoveX, 3.0f);
+    EXPECT_EQ(input.lastJoyEvent, -1);
+    EXPECT_EQ(input.hatUp | input.hatDown | input.hatLeft | input.hatRight, 0);
+    for (float axis : input.joyAxes) EXPECT_EQ(axis, 0.0f);
+}
+
+TEST_F(UserInputTest, KeysAreHitOnceHeldThroughUpdatesAndReleased) {
+    hold(SDL_SCANCODE_A);
+    for (int update = 0; update < 3; ++update) {
+        input.update();
+        EXPECT_EQ(input.keyHit[DIK_A], update == 0 ? 1 : 0) << "update " << update;
+        EXPECT_EQ(input.keyDown[DIK_A], 1) << "update " << update;
+        EXPECT_EQ(input.lastKey, DIK_A);
+    }
+    pushKey(SDL_SCANCODE_A, false);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 0);
+    EXPECT_EQ(input.keyHit[DIK_A], 0);
+    EXPECT_EQ(input.lastKey, -1);
+
+    // Pressed again after a release: a new hit.
+    pushKey(SDL_SCANCODE_A, true);
+    input.update();
+    EXPECT_EQ(input.keyHit[DIK_A], 1);
+}
+
+TEST_F(UserInputTest, LastKeyIsTheHighestCodeDown) {
+    hold(SDL_SCANCODE_Z);  // 44
+    hold(SDL_SCANCODE_A);  // 30, pressed later
+    input.update();
+    EXPECT_EQ(input.lastKey, 44);
+    pushKey(SDL_SCANCODE_Z, false);
+    input.update();
+    EXPECT_EQ(input.lastKey, 30);
+}
+
+TEST(DikCodes, FollowThePhysicalKeyNotTheLayout) {
+    // The key right of T is DIK_Y (0x15) on every layout, even where it is
+    // labelled Z; the key right of left Shift is DIK_Z (0x2C).
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_Y), 0x15);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_Z), DIK_Z);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_Q), 0x10);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_M), 0x32);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_1), DIK_1);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_0), 0x0B);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_ESCAPE), DIK_ESCAPE);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_RIGHT), DIK_RIGHT);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_UP), DIK_UP);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_KP_ENTER), 0x9C);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_RCTRL), 0x9D);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_SCANCODE_UNKNOWN), 0);
+    EXPECT_EQ(dinput::dikFromScancode(-1), 0);
+    EXPECT_EQ(dinput::dikFromScancode(SDL_NUM_SCANCODES), 0);
+}
+
+TEST_F(UserInputTest, ArrowAxesJumpToTheLimitAndDecayWithTheFrameStep) {
+    currentFrameStep = 0.1f;
+    pushKey(SDL_SCANCODE_RIGHT, true);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowX, 1.0f);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowX, 1.0f); // held: stays at the limit
+    pushKey(SDL_SCANCODE_RIGHT, false);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowX, 0.95f);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowX, 0.9025f);
+    EXPECT_FLOAT_EQ(input.arrowY, 0.0f);
+
+    // Left drives the same axis negative; up is positive y, down negative.
+    hold(SDL_SCANCODE_LEFT);
+    hold(SDL_SCANCODE_DOWN);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowX, -1.0f);
+    EXPECT_FLOAT_EQ(input.arrowY, -1.0f);
+    pushKey(SDL_SCANCODE_DOWN, false);
+    hold(SDL_SCANCODE_UP);
+    input.update();
+    EXPECT_FLOAT_EQ(input.arrowY, 1.0f);
+}
+
+TEST_F(UserInputTest, MouseMotionAccumulatesBetweenUpdatesOnly) {
+    pushMotion(4, -2);
+    pushMotion(6, -3);
+    input.update();
+    EXPECT_EQ(input.mouseMoveX, 10.0f);
+    EXPECT_EQ(input.mouseMoveY, -5.0f);
+    input.update();
+    EXPECT_EQ(input.mouseMoveX, 0.0f);
+    EXPECT_EQ(input.mouseMoveY, 0.0f);
+}
+
+TEST_F(UserInputTest, MouseButtonsUseDirectInputOrder) {
+    pushButton(SDL_BUTTON_RIGHT, true);
+    input.update();
+    EXPECT_EQ(input.mouseDown[1], 1);
+    EXPECT_EQ(input.mouseHit[1], 1);
+    EXPECT_EQ(input.mouseDown[2], 0);
+    EXPECT_EQ(input.lastMouseEvent, 1);
+
+    pushButton(SDL_BUTTON_MIDDLE, true);
+    pushButton(SDL_BUTTON_X2, true);
+    input.update();
+    EXPECT_EQ(input.mouseHit[1], 0); // still held
+    EXPECT_EQ(input.mouseHit[2], 1);
+    EXPECT_EQ(input.mouseDown[4], 1);
+    EXPECT_EQ(input.lastMouseEvent, 4);
+
+    pushButton(SDL_BUTTON_RIGHT, false);
+    pushButton(SDL_BUTTON_MIDDLE, false);
+    pushButton(SDL_BUTTON_X2, false);
+    input.update();
+    for (int b = 0; b < 8; ++b) EXPECT_EQ(input.mouseDown[b], 0) << b;
+    EXPECT_EQ(input.lastMouseEvent, -1);
+}
+
+TEST_F(UserInputTest, WheelFlagsLastOneUpdate) {
+    pushButton(SDL_BUTTON_LEFT, true);
+    pushWheel(1);
+    input.update();
+    EXPECT_EQ(input.wheelUp, 1);
+    EXPECT_EQ(input.wheelDown, 0);
+    EXPECT_EQ(input.lastMouseEvent, 8); // the wheel outranks a button
+    input.update();
+    EXPECT_EQ(input.wheelUp, 0);
+    EXPECT_EQ(input.wheelDown, 0);
+    EXPECT_EQ(input.lastMouseEvent, 0);
+
+    pushWheel(-2);
+    input.update();
+    EXPECT_EQ(input.wheelUp, 0);
+    EXPECT_EQ(input.wheelDown, 1);
+    EXPECT_EQ(input.lastMouseEvent, 9);
+
+    // A "natural scrolling" device reports flipped; the turn it means counts.
+    pushWheel(-1, true);
+    input.update();
+    EXPECT_EQ(input.wheelUp, 1);
+
+    // Turns that cancel within one update leave no flag.
+    pushWheel(1);
+    pushWheel(-1);
+    input.update();
+    EXPECT_EQ(input.wheelUp | input.wheelDown, 0);
+}
+
+TEST_F(UserInputTest, UnacquiredDevicesAreReacquiredByUpdate) {
+    input.keyboard->Unacquire();
+    input.mouse->Unacquire();
+    hold(SDL_SCANCODE_SPACE);
+    pushButton(SDL_BUTTON_LEFT, true);
+    pushMotion(9, 9); // relative motion while unacquired is not the program's
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_SPACE], 1);
+    EXPECT_EQ(input.mouseDown[0], 1);
+    EXPECT_EQ(input.mouseMoveX, 0.0f);
+}
+
+// A keyboard that cannot be read even after re-acquiring.
+struct DeadDevice final : IDirectInputDevice8W {
+    HRESULT SetDataFormat(const DIDATAFORMAT*) override { return DI_OK; }
+    HRESULT SetCooperativeLevel(HWND, DWORD) override { return DI_OK; }
+    HRESULT SetProperty(REFGUID_PROP, const DIPROPHEADER*) override { return DI_OK; }
+    HRESULT Acquire() override { ++acquires; return E_FAIL; }
+    HRESULT Unacquire() override { return DI_OK; }
+    HRESULT Poll() override { return DIERR_INPUTLOST; }
+    HRESULT GetDeviceState(DWORD, void*) override { ++reads; return DIERR_INPUTLOST; }
+    uint32_t Release() override { return 0; }
+    int acquires = 0;
+    int reads = 0;
+};
+
+TEST_F(UserInputTest, AnUnreadableKeyboardEndsTheUpdateBeforeTheMouse) {
+    hold(SDL_SCANCODE_A);
+    pushMotion(5, 5);
+    input.update();
+    ASSERT_EQ(input.keyDown[DIK_A], 1);
+
+    DeadDevice dead;
+    IDirectInputDevice8W* realKeyboard = input.keyboard;
+    input.keyboard = &dead;
+    pushMotion(7, 0);
+    pushWheel(1);
+    input.update();
+    EXPECT_EQ(dead.reads, 2);
+    EXPECT_EQ(dead.acquires, 1);
+    EXPECT_EQ(input.keyDown[DIK_A], 1);   // keyboard state kept
+    EXPECT_EQ(input.mouseMoveX, 5.0f);    // mouse not read this time
+    EXPECT_EQ(input.wheelUp, 0);
+
+    // The same for the mouse: the keyboard is read, then the update stops.
+    input.keyboard = realKeyboard;
+    IDirectInputDevice8W* realMouse = input.mouse;
+    input.mouse = &dead;
+    pushKey(SDL_SCANCODE_A, false);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 0);
+    EXPECT_EQ(input.mouseMoveX, 5.0f);
+    input.mouse = realMouse;
+    input.update();
+    EXPECT_EQ(input.mouseMoveX, 7.0f); // motion waited for the next good read
+    EXPECT_EQ(input.wheelUp, 1);
+}
+
+TEST_F(UserInputTest, ReleaseDropsEveryInterfaceAndInitWorksAgain) {
+    hold(SDL_SCANCODE_A);
+    input.update();
+    input.release();
+    EXPECT_EQ(input.directInput, nullptr);
+    EXPECT_EQ(input.keyboard, nullptr);
+    EXPECT_EQ(input.mouse, nullptr);
+    EXPECT_EQ(input.joystick, nullptr);
+
+    // Without devices an update changes nothing.
+    pushKey(SDL_SCANCODE_A, false);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 1);
+
+    // A new init starts from cleared key state.
+    input.init(nullptr, nullptr);
+    EXPECT_EQ(input.keyDown[DIK_A], 0);
+    ASSERT_NE(input.keyboard, nullptr);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 0);
+}
+
+TEST_F(UserInputTest, KeysFromTheWindowLayersTestDriverArrive) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    ASSERT_TRUE(win::init());
+    win::test::keyDown(VK_RIGHT);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_RIGHT], 1);
+    win::test::keyUp(VK_RIGHT);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_RIGHT], 0);
+
+    // The window layer stopping and starting SDL again must not leave the
+    // devices deaf.
+    input.release();
+    win::shutdown();
+    ASSERT_TRUE(win::init());
+    input.init(nullptr, nullptr);
+    win::test::keyDown(VK_UP);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_UP], 1);
+    win::test::keyUp(VK_UP);
+    win::shutdown();
+}
+
+TEST(DirectInputObject, RejectsWrongVersionsAndUnknownDevices) {
+    void* out = &out;
+    EXPECT_TRUE(FAILED(DirectInput8Create(nullptr, 0x0700, IID_IDirectInput8W, &out, nullptr)));
+    EXPECT_EQ(out, nullptr);
+    ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8W, &out, nullptr),
+              DI_OK);
+    auto* di = static_cast<IDirectInput8W*>(out);
+    IDirectInputDevice8W* device = nullptr;
+    EXPECT_EQ(di->CreateDevice(GUID_Joystick, &device, nullptr), DIERR_DEVICENOTREG);
+    EXPECT_EQ(device, nullptr);
+
+    // The mouse refuses the keyboard's format and reads before acquiring.
+    ASSERT_EQ(di->CreateDevice(GUID_SysMouse, &device, nullptr), DI_OK);
+    EXPECT_EQ(device->SetDataFormat(&c_dfDIKeyboard), DIERR_INVALIDPARAM);
+    EXPECT_EQ(device->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE),
+              DIERR_INVALIDPARAM);
+    ASSERT_EQ(device->SetDataFormat(&c_dfDIMouse2), DI_OK);
+    DIMOUSESTATE2 state{};
+    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DIERR_NOTACQUIRED);
+    device->Release();
+    di->Release();
+}
+
+} // namespace
