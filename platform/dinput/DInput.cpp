@@ -22,6 +22,9 @@ struct Mirror {
     std::array<BYTE, 256> keys{};
     std::array<BYTE, 8> buttons{};
     LONG dx = 0, dy = 0, wheel = 0;
+    // Headless windows never report focus, so the program starts focused.
+    bool focused = true;
+    uint32_t focusLosses = 0; // foreground devices acquired before a loss are lost
 };
 Mirror mirror;
 
@@ -47,6 +50,19 @@ int SDLCALL watch(void*, SDL_Event* event) {
     case SDL_MOUSEBUTTONUP:
         if (const int b = diButton(event->button.button); b >= 0)
             mirror.buttons[size_t(b)] = event->type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+        break;
+    case SDL_WINDOWEVENT:
+        if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            // Key and button releases now go to another program: forget
+            // what was down rather than hold it forever.
+            mirror.focused = false;
+            ++mirror.focusLosses;
+            mirror.keys.fill(0);
+            mirror.buttons.fill(0);
+            mirror.dx = mirror.dy = mirror.wheel = 0;
+        } else if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+            mirror.focused = true;
+        }
         break;
     case SDL_MOUSEMOTION:
         mirror.dx += event->motion.xrel;
@@ -89,6 +105,7 @@ public:
         if (share == 0 || share == (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE) || ground == 0 ||
             ground == (DISCL_FOREGROUND | DISCL_BACKGROUND))
             return DIERR_INVALIDPARAM;
+        foreground_ = ground == DISCL_FOREGROUND;
         return DI_OK;
     }
     HRESULT SetProperty(REFGUID_PROP property, const DIPROPHEADER* header) override {
@@ -100,17 +117,30 @@ public:
     HRESULT Acquire() override {
         if (!formatSet_) return DIERR_INVALIDPARAM;
         if (!startWatching()) return E_FAIL;
+        if (foreground_ && !mirror.focused) return DIERR_OTHERAPPHASPRIO;
         if (!acquired_ && !keyboard_) mirror.dx = mirror.dy = mirror.wheel = 0;
         acquired_ = true;
+        focusLosses_ = mirror.focusLosses;
         return DI_OK;
     }
     HRESULT Unacquire() override {
         acquired_ = false;
         return DI_OK;
     }
-    HRESULT Poll() override { return acquired_ ? DI_OK : DIERR_NOTACQUIRED; }
+    HRESULT Poll() override {
+        if (!acquired_) return DIERR_NOTACQUIRED;
+        if (foreground_ && focusLosses_ != mirror.focusLosses) {
+            acquired_ = false;
+            return DIERR_INPUTLOST;
+        }
+        return DI_OK;
+    }
     HRESULT GetDeviceState(DWORD size, void* data) override {
         if (!acquired_) return DIERR_NOTACQUIRED;
+        if (foreground_ && focusLosses_ != mirror.focusLosses) {
+            acquired_ = false;
+            return DIERR_INPUTLOST;
+        }
         if (!data) return DIERR_INVALIDPARAM;
         if (keyboard_) {
             if (size != 256) return DIERR_INVALIDPARAM;
@@ -136,6 +166,8 @@ private:
     bool keyboard_;
     bool formatSet_ = false;
     bool acquired_ = false;
+    bool foreground_ = false;
+    uint32_t focusLosses_ = 0;
 };
 
 class DirectInput final : public IDirectInput8W {

@@ -8,7 +8,9 @@
 //  [x] data formats, cooperative levels, buffer size, acquire/unacquire
 //  [ ] joystick and force feedback: CreateDevice(GUID_Joystick) reports
 //      DIERR_DEVICENOTREG and logs "no joystick" once; no effect interfaces
-//  [ ] loss of acquisition on focus change (reads always succeed while acquired)
+//  [x] foreground devices lose acquisition when the program's window loses
+//      focus and cannot be acquired again until it has focus back
+//  [ ] exclusive access (other programs keep their input)
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ inline constexpr DWORD DIEDFL_ATTACHEDONLY = 0x1;
 inline constexpr HRESULT DI_OK = 0;
 inline constexpr HRESULT DIERR_NOTACQUIRED = makeHResult(1, 7, 12);
 inline constexpr HRESULT DIERR_INPUTLOST = makeHResult(1, 7, 30);
+inline constexpr HRESULT DIERR_OTHERAPPHASPRIO = HRESULT(0x80070005u);
 inline constexpr HRESULT DIERR_DEVICENOTREG = HRESULT(0x80040154u);
 inline constexpr HRESULT DIERR_INVALIDPARAM = E_INVALIDARG;
 inline constexpr HRESULT DIERR_UNSUPPORTED = E_NOTIMPL;

@@ -260,6 +260,34 @@ TEST_F(UserInputTest, UnacquiredDevicesAreReacquiredByUpdate) {
     EXPECT_EQ(input.mouseMoveX, 0.0f);
 }
 
+void pushFocus(bool gained) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(UserInputTest, LosingFocusStopsUpdatesUntilFocusReturnsWithNothingHeld) {
+    hold(SDL_SCANCODE_A);
+    pushButton(SDL_BUTTON_LEFT, true);
+    input.update();
+    ASSERT_EQ(input.keyDown[DIK_A], 1);
+
+    // The key is let go in another program: this one never sees the release.
+    pushFocus(false);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 1); // the failed read ends the update
+    EXPECT_EQ(input.mouseDown[0], 1);
+
+    pushFocus(true);
+    input.update();
+    EXPECT_EQ(input.keyDown[DIK_A], 0);
+    EXPECT_EQ(input.mouseDown[0], 0);
+    hold(SDL_SCANCODE_A);
+    input.update();
+    EXPECT_EQ(input.keyHit[DIK_A], 1);
+}
+
 // A keyboard that cannot be read even after re-acquiring.
 struct DeadDevice final : IDirectInputDevice8W {
     HRESULT SetDataFormat(const DIDATAFORMAT*) override { return DI_OK; }
