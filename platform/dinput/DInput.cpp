@@ -7,7 +7,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "win/WinInternal.h"
@@ -170,6 +172,109 @@ private:
     uint32_t focusLosses_ = 0;
 };
 
+// The first SDL joystick. Axes are scaled to the range property with the
+// dead zone and saturation applied (both in 1/10,000 of half the travel).
+class JoystickDevice final : public IDirectInputDevice8W {
+public:
+    explicit JoystickDevice(SDL_Joystick* joystick) : joystick_(joystick) {}
+    ~JoystickDevice() override { SDL_JoystickClose(joystick_); }
+
+    HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
+        if (!format || format->dwDataSize != c_dfDIJoystick.dwDataSize) return DIERR_INVALIDPARAM;
+        formatSet_ = true;
+        return DI_OK;
+    }
+    HRESULT SetCooperativeLevel(HWND, DWORD flags) override {
+        return flags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE) ? DI_OK : DIERR_INVALIDPARAM;
+    }
+    HRESULT SetProperty(REFGUID_PROP property, const DIPROPHEADER* header) override {
+        if (!header) return DIERR_INVALIDPARAM;
+        if (property == DIPROP_RANGE) {
+            const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
+            if (range->lMin >= range->lMax) return DIERR_INVALIDPARAM;
+            min_ = range->lMin;
+            max_ = range->lMax;
+            return DI_OK;
+        }
+        const DWORD value = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
+        if ((property == DIPROP_DEADZONE || property == DIPROP_SATURATION) && value > 10000)
+            return DIERR_INVALIDPARAM;
+        if (property == DIPROP_DEADZONE) deadZone_ = value;
+        else if (property == DIPROP_SATURATION) saturation_ = value;
+        else if (property != DIPROP_BUFFERSIZE) return DIERR_UNSUPPORTED;
+        return DI_OK;
+    }
+    HRESULT Acquire() override {
+        if (!formatSet_) return DIERR_INVALIDPARAM;
+        acquired_ = SDL_JoystickGetAttached(joystick_) == SDL_TRUE;
+        return acquired_ ? DI_OK : DIERR_INPUTLOST;
+    }
+    HRESULT Unacquire() override {
+        acquired_ = false;
+        return DI_OK;
+    }
+    HRESULT Poll() override {
+        if (!acquired_) return DIERR_NOTACQUIRED;
+        SDL_JoystickUpdate();
+        if (!SDL_JoystickGetAttached(joystick_)) {
+            acquired_ = false;
+            return DIERR_INPUTLOST;
+        }
+        return DI_OK;
+    }
+    HRESULT GetDeviceState(DWORD size, void* data) override {
+        if (!acquired_) return DIERR_NOTACQUIRED;
+        if (!data || size != sizeof(DIJOYSTATE)) return DIERR_INVALIDPARAM;
+        DIJOYSTATE state{};
+        LONG* axes[6] = {&state.lX, &state.lY, &state.lZ, &state.lRx, &state.lRy, &state.lRz};
+        const int axisCount = SDL_JoystickNumAxes(joystick_);
+        for (int i = 0; i < 6; ++i)
+            *axes[i] = scale(i < axisCount ? SDL_JoystickGetAxis(joystick_, i) : 0);
+        for (DWORD& pov : state.rgdwPOV) pov = 0xFFFFFFFFu;
+        if (SDL_JoystickNumHats(joystick_) > 0) state.rgdwPOV[0] = pov(SDL_JoystickGetHat(joystick_, 0));
+        const int buttons = std::min(SDL_JoystickNumButtons(joystick_), 32);
+        for (int b = 0; b < buttons; ++b)
+            state.rgbButtons[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
+        std::memcpy(data, &state, sizeof state);
+        return DI_OK;
+    }
+    uint32_t Release() override {
+        delete this;
+        return 0;
+    }
+
+private:
+    LONG scale(Sint16 raw) const {
+        // -1..1 around the centre, then the dead zone and saturation bands.
+        double t = (double(raw) + 32768.0) / 65535.0 * 2.0 - 1.0;
+        const double dead = deadZone_ / 10000.0, full = std::max(saturation_ / 10000.0, dead);
+        const double a = std::abs(t);
+        if (a <= dead) t = 0.0;
+        else if (a >= full) t = t < 0 ? -1.0 : 1.0;
+        else t = (t < 0 ? -1.0 : 1.0) * (a - dead) / (full - dead);
+        return LONG(std::lround(min_ + (t + 1.0) / 2.0 * (double(max_) - min_)));
+    }
+    static DWORD pov(Uint8 hat) {
+        switch (hat) {
+        case SDL_HAT_UP: return 0;
+        case SDL_HAT_RIGHTUP: return 4500;
+        case SDL_HAT_RIGHT: return 9000;
+        case SDL_HAT_RIGHTDOWN: return 13500;
+        case SDL_HAT_DOWN: return 18000;
+        case SDL_HAT_LEFTDOWN: return 22500;
+        case SDL_HAT_LEFT: return 27000;
+        case SDL_HAT_LEFTUP: return 31500;
+        default: return 0xFFFFFFFFu;
+        }
+    }
+
+    SDL_Joystick* joystick_;
+    bool formatSet_ = false;
+    bool acquired_ = false;
+    LONG min_ = 0, max_ = 65535;
+    DWORD deadZone_ = 0, saturation_ = 10000;
+};
+
 class DirectInput final : public IDirectInput8W {
 public:
     HRESULT CreateDevice(REFGUID guid, IDirectInputDevice8W** device, void*) override {
@@ -179,8 +284,15 @@ public:
             *device = new Device(guid.data1 == GUID_SysKeyboard.data1);
             return DI_OK;
         }
-        win::logOnce(u"DirectInput: no joystick (joysticks are not supported)");
-        return DIERR_DEVICENOTREG;
+        if (guid.data1 != GUID_Joystick.data1) return DIERR_DEVICENOTREG;
+        if (!SDL_WasInit(SDL_INIT_JOYSTICK) && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+            win::logOnce(u"DirectInput: no joystick (SDL joystick support failed to start)");
+            return DIERR_DEVICENOTREG;
+        }
+        SDL_Joystick* joystick = SDL_NumJoysticks() > 0 ? SDL_JoystickOpen(0) : nullptr;
+        if (!joystick) return DIERR_DEVICENOTREG;
+        *device = new JoystickDevice(joystick);
+        return DI_OK;
     }
     uint32_t Release() override {
         delete this;

@@ -6,8 +6,11 @@
 //  [x] keyboard: 256-byte state by DIK code, mapped by physical key (scancode)
 //  [x] mouse: relative motion, eight buttons, wheel (DIMOUSESTATE2)
 //  [x] data formats, cooperative levels, buffer size, acquire/unacquire
-//  [ ] joystick and force feedback: CreateDevice(GUID_Joystick) reports
-//      DIERR_DEVICENOTREG and logs "no joystick" once; no effect interfaces
+//  [x] joystick: the first SDL joystick, six axes scaled to the range
+//      property with dead zone and saturation, the first hat in hundredths
+//      of a degree, 32 buttons; DIERR_DEVICENOTREG when none is attached
+//  [ ] force feedback: no capabilities query or effect interfaces, so the
+//      engine's rumble effects are never created
 //  [x] foreground devices lose acquisition when the program's window loses
 //      focus and cannot be acquired again until it has focus back
 //  [ ] exclusive access (other programs keep their input)

@@ -288,6 +288,83 @@ TEST_F(UserInputTest, LosingFocusStopsUpdatesUntilFocusReturnsWithNothingHeld) {
     EXPECT_EQ(input.keyHit[DIK_A], 1);
 }
 
+// A virtual joystick that SDL reports like a real one: six axes, 32 buttons
+// and a hat, moved through a handle of its own.
+class VirtualJoystick {
+public:
+    VirtualJoystick() {
+        SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+        index_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 32, 1);
+        if (index_ >= 0) handle_ = SDL_JoystickOpen(index_);
+    }
+    ~VirtualJoystick() {
+        if (handle_) SDL_JoystickClose(handle_);
+        if (index_ >= 0) SDL_JoystickDetachVirtual(index_);
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    }
+    bool ok() const { return handle_ != nullptr; }
+    void axis(int i, Sint16 v) { SDL_JoystickSetVirtualAxis(handle_, i, v); }
+    void button(int b, bool down) { SDL_JoystickSetVirtualButton(handle_, b, down ? 1 : 0); }
+    void hat(Uint8 v) { SDL_JoystickSetVirtualHat(handle_, 0, v); }
+
+private:
+    int index_ = -1;
+    SDL_Joystick* handle_ = nullptr;
+};
+
+TEST(UserInputJoystick, AxesHatAndButtonsOfAnAttachedJoystick) {
+    VirtualJoystick stick;
+    ASSERT_TRUE(stick.ok()) << SDL_GetError();
+    std::vector<std::u16string> lines;
+    ScopedLogSink sink{[&](const String& line) { lines.emplace_back(line.text()); }};
+    UserInput input;
+    input.init(nullptr, nullptr);
+    ASSERT_EQ(input.joystickFound, 1u);
+    EXPECT_EQ(lines.back(), u"Joystick Found:    OK");
+
+    stick.axis(0, 32767);
+    stick.axis(1, -32768);
+    stick.axis(2, 0);
+    stick.axis(3, 1000);   // 3 % of the travel: within the dead zone
+    stick.axis(4, 30500);  // 93 %: beyond saturation
+    stick.axis(5, -16384); // half way, scaled between the two bands
+    stick.hat(SDL_HAT_RIGHT);
+    input.update();
+    EXPECT_NEAR(input.joyAxes[3], 0.0f, 1e-3f);
+    EXPECT_NEAR(input.joyAxes[4], 1.0f, 1e-3f);
+    EXPECT_NEAR(input.joyAxes[5], -(0.5f - 0.05f) / (0.9f - 0.05f), 1e-3f);
+    EXPECT_NEAR(input.joyAxes[0], 1.0f, 1e-3f);
+    EXPECT_NEAR(input.joyAxes[1], -1.0f, 1e-3f);
+    EXPECT_NEAR(input.joyAxes[2], 0.0f, 1e-3f); // inside the dead zone: centred
+    EXPECT_EQ(input.hatRight, 1);
+    EXPECT_EQ(input.hatUp | input.hatDown | input.hatLeft, 0);
+    EXPECT_EQ(input.lastJoyEvent, 33);
+
+    // A diagonal sets no hat flag; a newly pressed button wins over the hat.
+    stick.axis(0, 0);
+    stick.hat(SDL_HAT_RIGHTUP);
+    input.update();
+    EXPECT_EQ(input.hatRight | input.hatUp | input.hatDown | input.hatLeft, 0);
+    EXPECT_EQ(input.lastJoyEvent, -1);
+    EXPECT_NEAR(input.joyAxesPrevious[0], 1.0f, 1e-3f);
+    EXPECT_NEAR(input.joyAxes[0], 0.0f, 1e-3f);
+
+    stick.hat(SDL_HAT_DOWN);
+    stick.button(3, true);
+    stick.button(31, true);
+    input.update();
+    EXPECT_EQ(input.hatDown, 1);
+    EXPECT_EQ(input.lastJoyEvent, 31);
+    EXPECT_EQ(input.joyDown[3], 1);
+    EXPECT_EQ(input.joyDown[31], 1);
+
+    // Held buttons are not new: the hat decides again.
+    input.update();
+    EXPECT_EQ(input.lastJoyEvent, 35);
+    input.release();
+    EXPECT_EQ(input.joystick, nullptr);
+}
+
 // A keyboard that cannot be read even after re-acquiring.
 struct DeadDevice final : IDirectInputDevice8W {
     HRESULT SetDataFormat(const DIDATAFORMAT*) override { return DI_OK; }
