@@ -75,16 +75,6 @@ protected:
     float savedStep = 1.0f;
 };
 
-TEST(UserInputStart, RecordBeforeInitHasNoEventsAndNoDevices) {
-    const UserInput fresh;
-    EXPECT_EQ(fresh.lastKey, -1);
-    EXPECT_EQ(fresh.lastMouseEvent, -1);
-    EXPECT_EQ(fresh.lastJoyEvent, -1);
-    EXPECT_EQ(fresh.keyboardFound | fresh.mouseFound | fresh.joystickFound, 0u);
-    EXPECT_EQ(fresh.keyboard, nullptr);
-    EXPECT_EQ(fresh.arrowX, 0.0f);
-}
-
 TEST_F(UserInputTest, InitFindsKeyboardAndMouseButNoJoystick) {
     EXPECT_EQ(std::u16string(reportClass), u"UserInput");
     EXPECT_EQ(std::u16string(reportFunction), u"init");
