@@ -3,7 +3,7 @@
 // Direct3D swap chain and depth surface, a stack of render targets and the
 // camera, fog and light state that beginRender hands to the device. The
 // camera block is plain data here; the camera routines that move it live
-// with the editor view. A swap chain owns its device buffers between attach
+// in render/Camera.h. A swap chain owns its device buffers between attach
 // (or createBuffers) and releaseBuffers, and tells its owner around both.
 #pragma once
 
@@ -52,6 +52,19 @@ struct LightBlock {
     D3DCOLORVALUE specular{0.7f, 0.7f, 0.7f, 1.0f};
 };
 
+// a*x + b*y + c*z = d, with the point nearest the origin kept for culling.
+struct FrustumPlane {
+    D3DVECTOR normal{0.0f, 0.0f, 0.0f};
+    float d = 0.0f;
+    D3DVECTOR nearest{0.0f, 0.0f, 0.0f};
+};
+
+// Near, far, left, top, right, bottom.
+struct Frustum {
+    FrustumPlane planes[6];
+    int32_t count = 0;
+};
+
 struct RenderTargetEntry {
     uint32_t width = 640;
     uint32_t height = 480;
@@ -80,6 +93,8 @@ public:
     D3DMATRIX view;
     D3DMATRIX viewProjection;
     D3DVECTOR look, up, right;
+    Frustum rotationFrustum; // from the view without its translation
+    Frustum viewFrustum;
     LightBlock light;
 
     Interface* callbacks = nullptr; // not owned
