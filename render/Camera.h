@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "core/UserInput.h"
 #include "d3d9/D3D9.h"
 #include "render/D3D/SwapChain.h"
 
@@ -24,6 +25,13 @@ struct CameraInput {
     float arrowX = 0.0f;     // smoothed left/right arrow axis, -1..1
     uint8_t rightShift = 0;  // doubles the sideways speed
 };
+
+// What the cameras read from the input record after its update.
+inline CameraInput cameraInput(const UserInput& input) {
+    constexpr int kRightShift = 0x36;
+    return CameraInput{input.mouseMoveX, input.mouseMoveY, input.mouseDown[0], input.mouseDown[1],
+                       input.arrowX,     input.keyDown[kRightShift]};
+}
 
 // Rotation part of the view from a look direction (kept as given, not
 // normalised) and an up vector, then applyView.

@@ -144,6 +144,10 @@ TEST_F(CameraTest, FlyMovesAlongTheAngles) {
         float x, z;
     } moves[] = {{{0, 0, 1, 0}, 1, 9}, {{0, 0, 1, 1}, 1, 9}, {{0, 0, 0, 1}, 1, 3},
                  {{0, 0, 0, 0, 0.5f}, 4, 3}, {{0, 0, 0, 0, 0.5f, 1}, 10, 3}};
+    UserInput record;
+    record.arrowX = 0.5f;
+    record.keyDown[0x36] = 1;
+    EXPECT_EQ(D3D::cameraInput(record).rightShift, moves[4].input.rightShift);
     for (const auto& move : moves) {
         D3D::fly(camera, 0.28f, 3.0f, move.input);
         EXPECT_EQ(camera.position.x, move.x);
@@ -156,7 +160,9 @@ TEST_F(CameraTest, FlyMovesAlongTheAngles) {
     camera.position = D3DVECTOR{};
     camera.panTarget = 90.0f;
     camera.tiltTarget = 30.0f;
-    D3D::fly(camera, 0.28f, 1.0f, CameraInput{0, 0, 1});
+    UserInput forward;
+    forward.mouseDown[0] = 1;
+    D3D::fly(camera, 0.28f, 1.0f, D3D::cameraInput(forward));
     EXPECT_NEAR(camera.position.x, -5.0f * std::cos(30.0f * 0.017453292f), 1e-5f);
     EXPECT_NEAR(camera.position.y, 2.5f, 1e-5f);
     EXPECT_NEAR(camera.position.z, 0.0f, 1e-5f);
