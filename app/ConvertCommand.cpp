@@ -13,6 +13,7 @@
 #include "d3d9/D3DX9.h"
 #include "d3d9/ImageCodec.h"
 #include "render/D3D/Device.h"
+#include "core/File.h"
 #include "render/StructTexture.h"
 #include "sys/FileSystem.h"
 #include "sys/Unicode.h"
@@ -33,11 +34,6 @@ String engineText(std::u16string_view wide) {
 }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-size_t lastSeparator(std::u16string_view path) {
-    size_t cut = path.rfind(u'/');
-    return cut == std::u16string_view::npos ? path.rfind(u'\\') : cut;
-}
 
 // The file an image lives in: the archive for "archive.pack:entry".
 std::u16string_view container(std::u16string_view image) {

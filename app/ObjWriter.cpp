@@ -4,6 +4,8 @@
 // locale and buffer work of snprintf; tests hold the two side by side.
 #include "app/ObjWriter.h"
 
+#include "core/File.h"
+
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -260,8 +262,7 @@ bool MeshTools::save(String path) { return mesh_file::saveMesh(*this, path, null
 
 String Embossa::savePath(const String& imagePath) {
     const std::u16string_view text(imagePath.text(), size_t(imagePath.length));
-    size_t cut = text.rfind(u'/');
-    if (cut == std::u16string_view::npos) cut = text.rfind(u'\\');
+    const size_t cut = lastSeparator(text);
     const std::u16string folder(cut == std::u16string_view::npos ? std::u16string_view() : text.substr(0, cut));
     String path;
     path.format(u"%s%s", folder.c_str(), u"\\test.obj");

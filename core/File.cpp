@@ -13,19 +13,13 @@ namespace {
 
 std::u16string_view view(const String& s) { return {s.text(), size_t(s.length)}; }
 
-int32_t lastSeparator(std::u16string_view path) {
-    size_t slash = path.rfind(u'/');
-    if (slash == std::u16string_view::npos) slash = path.rfind(u'\\');
-    return slash == std::u16string_view::npos ? -1 : int32_t(slash);
-}
-
 String folderPart(std::u16string_view path) {
-    int32_t separator = lastSeparator(path);
+    const size_t separator = lastSeparator(path);
     String folder;
-    if (separator < 0) {
+    if (separator == std::u16string_view::npos) {
         folder = u"\\";
     } else {
-        std::u16string before(path.substr(0, size_t(separator)));
+        std::u16string before(path.substr(0, separator));
         folder.format(u"%s%c", before.c_str(), u'\\');
     }
     return folder;
@@ -54,10 +48,15 @@ void logOpenError(int error) {
 
 } // namespace
 
+size_t lastSeparator(std::u16string_view path) {
+    const size_t slash = path.rfind(u'/');
+    return slash == std::u16string_view::npos ? path.rfind(u'\\') : slash;
+}
+
 void describePath(FileInfo& info, const String& path) {
     std::u16string_view text = view(path);
-    int32_t separator = lastSeparator(text);
-    info.name = separator < 0 ? path : path.sub(separator + 1, -1);
+    const size_t separator = lastSeparator(text);
+    info.name = separator == std::u16string_view::npos ? path : path.sub(int32_t(separator) + 1, -1);
     if (info.name.p == nullptr) info.name = u"";
     info.folder = folderPart(text);
     info.absoluteFolder = folderPart(sys::fullPath(text));

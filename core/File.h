@@ -4,6 +4,9 @@
 // return 0, so callers test isOpen once instead of checking every call.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 #include "core/FileInterface.h"
 
 class File : public FileInterface {
@@ -28,6 +31,11 @@ public:
     void* memory() override { return nullptr; }
     int32_t close() override;
 };
+
+// The last '/' of a path, or its last '\' when it has no '/' at all; npos
+// when it has neither. Every folder and file name the engine derives from a
+// path follows this rule.
+size_t lastSeparator(std::u16string_view path);
 
 // Fills name, folder and absoluteFolder from a path as every stream does:
 // the last '/' separates, or the last '\' when the path has no '/' at all.
