@@ -6,6 +6,7 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "app/CpuDevice.h"
 #include "app/Embossa.h"
 #include "app/ObjWriter.h"
 #include "core/FileInterface.h"
@@ -51,54 +52,6 @@ std::u16string stem(std::u16string_view image) {
     if (dot != std::u16string_view::npos && dot > 0) name = name.substr(0, dot);
     return std::u16string(name);
 }
-
-// A CPU-only Direct3D device made current for the texture manager, and
-// taken down again; the command line never opens a window or OpenGL.
-class HeadlessDevice {
-public:
-    bool open(std::string& why) {
-        // The switch is read once, here; put back at once so a dialog later
-        // in the same process (the tests) still gets its OpenGL device.
-        const bool wasCpuOnly = d3d9::headlessCpuOnly();
-        d3d9::setHeadlessCpuOnly(true);
-        direct3D_ = Direct3DCreate9(D3D_SDK_VERSION);
-        d3d9::setHeadlessCpuOnly(wasCpuOnly);
-        if (!direct3D_) {
-            why = "cannot start the Direct3D stand-in";
-            return false;
-        }
-        D3DPRESENT_PARAMETERS parameters;
-        parameters.BackBufferWidth = 1;
-        parameters.BackBufferHeight = 1;
-        parameters.BackBufferFormat = D3DFMT_A8R8G8B8;
-        parameters.BackBufferCount = 1;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.Windowed = 1;
-        const HRESULT result = direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                                       &parameters, &device_);
-        if (FAILED(result) || !device_) {
-            why = "cannot create a Direct3D device without a display";
-            device_ = nullptr;
-            return false;
-        }
-        previous_ = D3D::currentDevice;
-        D3D::currentDevice = device_;
-        return true;
-    }
-    ~HeadlessDevice() {
-        if (device_) {
-            D3D::currentDevice = previous_;
-            device_->Release();
-        }
-        if (direct3D_) direct3D_->Release();
-    }
-
-private:
-    IDirect3D9* direct3D_ = nullptr;
-    IDirect3DDevice9* device_ = nullptr;
-    IDirect3DDevice9* previous_ = nullptr;
-};
 
 // The dialog's decode step (loadHeightmap) without its silent fallback: the
 // image file's bytes through the texture manager into the preview.
@@ -238,7 +191,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
         return kUsage;
     }
 
-    HeadlessDevice device;
+    CpuDevice device;
     if (!device.open(problem)) {
         std::fprintf(err, "embossa: %s\n", problem.c_str());
         return kFailed;

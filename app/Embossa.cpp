@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "app/Embossa.h"
 
+#include "app/CpuDevice.h"
 #include "app/OpenFileDialog.h"
+#include "core/Log.h"
+#include "core/UserInput.h"
 #include "core/FrameTimer.h"
 #include "core/Report.h"
 #include "render/D3D/D3D.h"
 #include "render/StructTexture.h"
 #include "render/WinShell/Window.h"
+#include "sys/Unicode.h"
 #include "win/Win.h"
 
 namespace {
@@ -26,14 +30,16 @@ INT_PTR Embossa::messageProc(HWND, UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG: initDialog(); break;
     case WM_COMMAND: onCommand(LOWORD(wParam)); break;
     case WM_TIMER:
-        if (wParam == kFrameTimer) {
-            frameTimer.update();
-            SendMessageW(window, WM_PAINT, 0, 0);
-        }
+        if (wParam == kFrameTimer) onTimer();
         break;
+    case WM_PAINT: paint(); break;
+    case WM_LBUTTONDBLCLK: onDoubleClick(); break;
     case WM_QUIT: close(0); break;
     default: break;
     }
+    // The view sees every message, handled or not: button presses and
+    // releases start and end its drags.
+    if (view) view->onMessage(message);
     // Always 0, so the dialog manager does its default processing as well.
     return 0;
 }
@@ -66,12 +72,82 @@ void Embossa::initDirect3D(HWND viewControl) {
     D3D::device.limits[1] = 64;
     D3D::chooseMultiSample(D3D::device.settings, D3D::queryMultiSample());
     // Wraps the control without owning it: the dialog destroys it.
-    WinShell::Window view(viewControl, 0, 0);
-    if (!D3D::device.init(view, this, 54270, 1)) {
+    WinShell::Window control(viewControl, 0, 0);
+    if (!D3D::device.init(control, this, 54270, 1)) {
         D3D::release();
         return;
     }
     swapChain = D3D::device.firstSwapChain();
+    userInput.init(instanceHandle, viewControl);
+    view = std::make_unique<Editor>(swapChain, this, 10.0f);
+}
+
+void Embossa::releaseView() {
+    view.reset();
+    swapChain = nullptr;
+    userInput.release();
+}
+
+void Embossa::onTimer() {
+    frameTimer.update();
+    userInput.update();
+    if (view) view->update();
+    SendMessageW(window, WM_PAINT, 0, 0);
+}
+
+void Embossa::paint() {
+    // Without a device there is nothing to draw into.
+    IDirect3DDevice9* device = D3D::currentDevice;
+    if (!device || !swapChain) return;
+    device->BeginScene();
+    if (view) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00999999u, 1.0f, 0);
+        view->drawAxis();
+        if (view->enabled) {
+            const uint32_t shown = view->gizmoMask & view->mode;
+            const float scale = view->zoom * view->zoom;
+            if (shown & Editor::kTranslation) view->justification.draw(scale);
+            if (shown & Editor::kThird) view->third.draw();
+            if (shown & Editor::kRotation) view->rotation.draw(scale);
+        }
+    }
+    D3DMATRIX identity{};
+    identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
+    device->SetTransform(D3DTS_WORLD, &identity);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+
+    const Vertex* vertices = mesh.packVertices();
+    D3DMATERIAL9 material{};
+    material.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    material.Ambient = D3DCOLORVALUE{0.6f, 0.6f, 0.6f, 1.0f};
+    material.Specular = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    device->SetMaterial(&material);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+    const int32_t triangles = mesh.indexCount() / 3;
+    // An empty mesh (no image opened yet) draws nothing.
+    if (vertices && triangles > 0)
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(mesh.vertexCount()),
+                                       UINT(triangles), mesh.indices(), D3DFMT_INDEX16, vertices,
+                                       sizeof(Vertex));
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->EndScene();
+    swapChain->present();
+}
+
+void Embossa::onDoubleClick() {
+    if (!view || (!view->justification.target && !view->third.target)) return;
+    // Switches between the arrows (with the third gizmo) and the rings.
+    if ((view->gizmoMask & Editor::kRotation) && (view->mode & Editor::kTranslation) &&
+        (view->mode & Editor::kThird))
+        view->mode = Editor::kRotation;
+    else if (view->mode & Editor::kRotation)
+        view->mode = Editor::kTranslation | Editor::kThird;
 }
 
 void Embossa::centreOnScreen() {
@@ -130,6 +206,12 @@ void Embossa::readFlipFlags() {
 }
 
 void Embossa::loadHeightmap() {
+    // Without a 3D view the texture manager still decodes on the CPU.
+    app::CpuDevice cpuDevice;
+    if (!D3D::currentDevice) {
+        std::string why;
+        if (!cpuDevice.open(why)) log(u"No device to decode the image with: %s", sys::utf8ToUtf16(why).c_str());
+    }
     // An image that does not decode leaves the texture manager's default
     // texture in the handle, so the preview shows its checkerboard.
     StructTexture heightmap;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/DialogTools.h"
 #include "app/Template.h"
@@ -12,7 +13,7 @@
 #include "core/String.h"
 #include "render/D3D/Device.h"
 #include "render/D3D/SwapChain.h"
-#include "render/Editor/Interface.h"
+#include "render/Editor/Editor.h"
 #include "render/Mesh.h"
 
 class Embossa : public Template, public Editor::Interface, public D3D::Device::SwapChain::Interface {
@@ -45,8 +46,10 @@ public:
     int32_t axisMode = 0;  // 0: x / y, 1: x / z, 2: y / z
     int32_t flipFlags = 0; // 1 mirrors the image's x axis, 2 its y axis
 
-    // The swap chain on control 1005; null when Direct3D did not start.
+    // The swap chain on control 1005 and its view; both null when Direct3D
+    // did not start. The dialog then works without drawing the relief.
     D3D::Device::SwapChain* swapChain = nullptr;
+    std::unique_ptr<Editor> view;
 
     // An image to open as if chosen with "Open..." once the dialog is up.
     String pendingImage;
@@ -66,11 +69,17 @@ public:
     static String savePath(const String& imagePath);
     // Reads the image whole and shows it; the path is already in imagePath.
     void openImage();
+    // Lets go of the view and the input devices; the dialog has ended and the
+    // device is about to go.
+    void releaseView();
 
 private:
     void initDialog();
     void initDirect3D(HWND viewControl);
     void onCommand(int command);
+    void onTimer();
+    void paint();
+    void onDoubleClick();
     void centreOnScreen();
     void readAxisMode();
     void readFlipFlags();

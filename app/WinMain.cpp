@@ -45,6 +45,7 @@ int WinMain(HINSTANCE instance) {
     }
     // The device goes while the window layer and its GL context still exist;
     // left to the static destructors it would outlive them.
+    object.releaseView();
     D3D::device.release();
     D3D::release();
     return -1;

@@ -575,6 +575,8 @@ bool liveKeyDown(int vk) {
 }
 
 HWND clippedHost = nullptr;
+RECT clip{};       // screen pixels; meaningful while clippedHost is set
+bool pinned = false; // clipped to one point: SDL relative mode
 
 } // namespace
 
@@ -595,11 +597,39 @@ int ShowCursor(BOOL show) {
     return cursorCount;
 }
 
-BOOL ClipCursor(const RECT* rect) {
-    if (WindowObject* clipped = object(clippedHost); clipped && clipped->top)
-        SDL_SetWindowMouseRect(clipped->top->window, nullptr);
+namespace {
+
+RECT screenRect() {
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+bool coversScreen(const RECT& rect) {
+    const RECT screen = screenRect();
+    return rect.left <= screen.left && rect.top <= screen.top && rect.right >= screen.right &&
+           rect.bottom >= screen.bottom;
+}
+
+void releaseClip() {
+    if (WindowObject* clipped = object(clippedHost); clipped && clipped->top) {
+        if (pinned) {
+            SDL_SetRelativeMouseMode(SDL_FALSE);
+            // Relative mode let SDL's idea of the pointer wander; put it
+            // back where it was pinned.
+            SetCursorPos(clip.left, clip.top);
+        } else {
+            SDL_SetWindowMouseRect(clipped->top->window, nullptr);
+        }
+    }
     clippedHost = nullptr;
-    if (!rect) return TRUE;
+    pinned = false;
+    clip = screenRect();
+}
+
+} // namespace
+
+BOOL ClipCursor(const RECT* rect) {
+    releaseClip();
+    if (!rect || coversScreen(*rect)) return TRUE;
     // SDL confines the pointer to a window; the foreground one is the one
     // the engine clips to (its view).
     WindowObject* host = object(hostOf(foreground()));
@@ -607,21 +637,44 @@ BOOL ClipCursor(const RECT* rect) {
         logOnce(u"ClipCursor: no window to confine the pointer to");
         return FALSE;
     }
+    clip = *rect;
+    clippedHost = host;
+    if (rect->right - rect->left <= 1 && rect->bottom - rect->top <= 1) {
+        // Pinned to a point so that only relative motion counts: SDL's
+        // relative mode does that and keeps motion arriving, where a
+        // one-pixel confinement would stop it. Headless there is no
+        // pointer to pin, and the clip is only remembered.
+        pinned = true;
+        if (!headless() && SDL_SetRelativeMouseMode(SDL_TRUE) != 0)
+            logOnce(u"ClipCursor: " + sys::utf8ToUtf16(SDL_GetError()));
+        return TRUE;
+    }
     int left = 0, top = 0;
     SDL_GetWindowPosition(host->top->window, &left, &top);
     const SDL_Rect area{rect->left - left, rect->top - top, rect->right - rect->left,
                         rect->bottom - rect->top};
     if (SDL_SetWindowMouseRect(host->top->window, &area) != 0) {
         logOnce(u"ClipCursor: " + sys::utf8ToUtf16(SDL_GetError()));
+        clippedHost = nullptr;
+        clip = screenRect();
         return FALSE;
     }
-    clippedHost = host;
+    return TRUE;
+}
+
+BOOL GetClipCursor(RECT* rect) {
+    if (!rect) return FALSE;
+    *rect = clippedHost ? clip : screenRect();
     return TRUE;
 }
 
 BOOL GetCursorPos(POINT* point) {
     if (!point) return FALSE;
     *point = cursor;
+    if (clippedHost && pinned) {
+        *point = POINT{clip.left, clip.top};
+        return TRUE;
+    }
     // Headless there is no pointer but the one the events moved.
     if (SDL_WasInit(SDL_INIT_VIDEO) && !headless()) {
         int x = 0, y = 0;

@@ -39,12 +39,14 @@ uint32_t keyboardWindowId() {
     return 0;
 }
 
-void pushMotion(uint32_t id, int x, int y) {
+void pushMotion(uint32_t id, int x, int y, int dx = 0, int dy = 0) {
     SDL_Event event{};
     event.type = SDL_MOUSEMOTION;
     event.motion.windowID = id;
     event.motion.x = x;
     event.motion.y = y;
+    event.motion.xrel = dx;
+    event.motion.yrel = dy;
     push(event);
 }
 
@@ -150,6 +152,34 @@ void doubleClickAt(HWND window, int x, int y) {
     pushButton(id, at.x, at.y, SDL_BUTTON_LEFT, false, 1);
     pushButton(id, at.x, at.y, SDL_BUTTON_LEFT, true, 2);
     pushButton(id, at.x, at.y, SDL_BUTTON_LEFT, false, 2);
+}
+
+void mouseButtonAt(HWND window, int x, int y, int button, bool down) {
+    const uint32_t id = windowIdOf(window);
+    if (!id) return;
+    const POINT at = inHost(window, x, y);
+    pushMotion(id, at.x, at.y);
+    pushButton(id, at.x, at.y, button, down, 1);
+}
+
+void moveMouse(HWND window, int x, int y, int dx, int dy) {
+    const uint32_t id = windowIdOf(window);
+    if (!id) return;
+    const POINT at = inHost(window, x, y);
+    pushMotion(id, at.x, at.y, dx, dy);
+}
+
+void wheelAt(HWND window, int x, int y, int clicks) {
+    const uint32_t id = windowIdOf(window);
+    if (!id) return;
+    const POINT at = inHost(window, x, y);
+    pushMotion(id, at.x, at.y);
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = id;
+    event.wheel.y = clicks;
+    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    push(event);
 }
 
 void keyDown(int virtualKey) {

@@ -64,6 +64,9 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 BOOL MoveWindow(HWND window, int x, int y, int cx, int cy, BOOL repaint);
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
+// The deepest shown window at a screen point, message boxes over their owner
+// first; null over no window of ours.
+HWND WindowFromPoint(POINT point);
 int GetSystemMetrics(int index);
 BOOL SetWindowTextW(HWND window, const char16_t* text);
 int GetWindowTextW(HWND window, char16_t* buffer, int capacity);
@@ -85,6 +88,8 @@ short GetAsyncKeyState(int virtualKey);
 short GetKeyState(int virtualKey);
 int ShowCursor(BOOL show);
 BOOL ClipCursor(const RECT* rect); // null frees the cursor
+// The whole screen while the cursor is free.
+BOOL GetClipCursor(RECT* rect);
 BOOL GetCursorPos(POINT* point);
 BOOL SetCursorPos(int x, int y);
 
@@ -124,6 +129,12 @@ void setIdleHook(std::function<void()> hook);
 void click(HWND control, int button = 1);              // at the control's centre
 void clickAt(HWND window, int x, int y, int button = 1); // client coordinates
 void doubleClickAt(HWND window, int x, int y);
+// One press or release of a button (1 left, 3 right) at a client point.
+void mouseButtonAt(HWND window, int x, int y, int button, bool down);
+// The pointer to a client point, reporting (dx, dy) of relative motion.
+void moveMouse(HWND window, int x, int y, int dx, int dy);
+// Wheel clicks (positive: away from the user) with the pointer at a client point.
+void wheelAt(HWND window, int x, int y, int clicks);
 void pressKey(int virtualKey);
 // Holds a key (VK_SHIFT for Shift+Tab, say) until keyUp.
 void keyDown(int virtualKey);

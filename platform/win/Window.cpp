@@ -395,6 +395,36 @@ BOOL ScreenToClient(HWND window, POINT* point) {
     return TRUE;
 }
 
+HWND WindowFromPoint(POINT point) {
+    const auto contains = [point](HWND window) {
+        WindowObject* w = object(window);
+        if (!w || !w->visible) return false;
+        const POINT origin = clientScreenOrigin(window);
+        return point.x >= origin.x && point.y >= origin.y &&
+               point.x < origin.x + (w->rect.right - w->rect.left) &&
+               point.y < origin.y + (w->rect.bottom - w->rect.top);
+    };
+    // The foreground window's host first: it is on top.
+    std::vector<HWND> hosts = liveWindows();
+    const auto front = std::find(hosts.begin(), hosts.end(), hostOf(foreground()));
+    if (front != hosts.end()) std::rotate(hosts.begin(), front, front + 1);
+    for (HWND host : hosts) {
+        WindowObject* h = object(host);
+        if (!h || !h->top || !contains(host)) continue;
+        for (auto panel = h->panels.rbegin(); panel != h->panels.rend(); ++panel)
+            if (contains(*panel)) return *panel;
+        // Group boxes only frame the controls drawn inside them.
+        HWND frame = nullptr;
+        for (HWND child : h->children) {
+            if (!contains(child)) continue;
+            if (child->control != ControlKind::GroupBox) return child;
+            if (!frame) frame = child;
+        }
+        return frame ? frame : host;
+    }
+    return nullptr;
+}
+
 int GetSystemMetrics(int index) {
     if (index != SM_CXSCREEN && index != SM_CYSCREEN) {
         logOnce(u"GetSystemMetrics: index " + sys::utf8ToUtf16(std::to_string(index)) +

@@ -1,25 +1,41 @@
 // SPDX-License-Identifier: MIT
-// How the 3D editor view asks its owner about drags, clicks and the status
-// line. The owner decides what a drag or a click means; the view only reports.
+// What the 3D editor view shares with the code around it: the pick ray, the
+// owner's callbacks and the interface a movable target offers the gizmos.
+// The owner decides what a drag or a click means; the view only reports.
 #pragma once
 
 #include "core/String.h"
 
-namespace Editor {
-
-// A pick ray in world space, from the camera through the clicked pixel.
-struct Ray {
-    float origin[3] = {};
-    float direction[3] = {};
+struct vec3d {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
 };
 
-class Interface {
+// The cursor's ray in world space, from the camera through the cursor.
+struct EditorRay {
+    vec3d origin;
+    vec3d direction;
+    float cursorX = 0.0f; // client pixels of the view
+    float cursorY = 0.0f;
+    bool overView = false; // the window under the cursor is the view itself
+};
+
+class EditorInterface {
 public:
-    virtual ~Interface() = default;
-    virtual void targetChanged() {}         // every update of an active drag
+    virtual ~EditorInterface() = default;
+    virtual void targetChanged() {} // on every update of an active drag
     virtual void dragEnded() {}
-    virtual void clicked(const Ray& ray) { (void)ray; } // a left click without a drag
+    virtual void clicked(const EditorRay& ray) { (void)ray; } // a left click without a drag
     virtual String status() { return String(); }
 };
 
-} // namespace Editor
+// Something the translation arrows can move.
+class EditorJustificationInterface {
+public:
+    virtual ~EditorJustificationInterface() = default;
+    virtual void getPosition(vec3d& position) = 0;
+    virtual void setPosition(const vec3d& position) = 0;
+    // Where the arrows stand; the position unless the target says otherwise.
+    virtual void getPivot(vec3d& pivot) { getPosition(pivot); }
+};
