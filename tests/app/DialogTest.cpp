@@ -14,6 +14,7 @@
 
 #include "app/CommandLine.h"
 #include "app/WinMain.h"
+#include "DialogHarness.h"
 #include "core/FrameTimer.h"
 #include "resources/Resources.h"
 #include "support/TempFolder.h"
@@ -33,37 +34,7 @@ bool checked(HWND dialog, int id) {
     return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == LRESULT(BST_CHECKED);
 }
 
-// Runs the tool with `script` called on every loop iteration until it
-// returns true; the script is then expected to have ended the dialog.
-class DialogTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ::setenv("SDL_VIDEODRIVER", "offscreen", 1); }
-
-    void SetUp() override {
-        Embossa& app = application();
-        app.axisMode = 0;
-        app.flipFlags = 0;
-        app.imagePath = u"";
-    }
-    void TearDown() override {
-        win::test::setIdleHook(nullptr);
-        // Input a script pushed after its dialog ended must not reach the next one.
-        win::test::pumpUntil([] { return false; }, 20);
-    }
-
-    int run(std::function<void(HWND)> script) {
-        win::test::setIdleHook([script] {
-            HWND dialog = application().window;
-            if (IsWindow(dialog)) script(dialog);
-        });
-        int result = WinMain(&instanceTag_);
-        win::test::setIdleHook(nullptr);
-        return result;
-    }
-
-private:
-    static inline int instanceTag_ = 0;
-};
+using DialogTest = DialogHarness;
 
 TEST_F(DialogTest, OpensDialog101WithItsControlsAndEndsWithMinusOne) {
     std::string caption;
