@@ -39,7 +39,7 @@ public:
     void drag(D3D::Device::SwapChain& camera, float scale, float mouseMoveX, float mouseMoveY);
     void draw(float scale);
 
-    const Mesh<ConeVertex, D3DFVF_XYZ | D3DFVF_NORMAL>& cones() const { return cones_; }
+    Mesh<ConeVertex, D3DFVF_XYZ | D3DFVF_NORMAL>& cones() { return cones_; }
 
 private:
     Mesh<ConeVertex, D3DFVF_XYZ | D3DFVF_NORMAL> cones_;

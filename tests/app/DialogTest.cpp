@@ -16,6 +16,7 @@
 #include "app/WinMain.h"
 #include "DialogHarness.h"
 #include "core/FrameTimer.h"
+#include "d3d9/ImageCodec.h"
 #include "resources/Resources.h"
 #include "support/TempFolder.h"
 #include "sys/Unicode.h"
@@ -184,9 +185,10 @@ TEST_F(DialogTest, FrameTimerTicksWhileAMessageBoxIsOpen) {
 
 TEST_F(DialogTest, OpenPutsTheChosenPathIntoThePathFieldAndCancelChangesNothing) {
     TempFolder temp;
-    const auto image = temp / "relief.jpg";
-    TempFolder::writeBytes(image, "not really a jpeg");
+    const auto image = temp / "relief.png";
+    std::filesystem::copy_file(std::string(EMBOSSA_SOURCE_DIR) + "/examples/rings.png", image);
     std::string afterCancel, afterOpen;
+    Color centre{}, corner{};
     uint32_t ticksInDialog = 0, openedAt = 0;
     int typedAt = 0;
     int phase = 0;
@@ -226,6 +228,8 @@ TEST_F(DialogTest, OpenPutsTheChosenPathIntoThePathFieldAndCancelChangesNothing)
         default:
             if (browsing) break;
             afterOpen = textOf(GetDlgItem(dialog, 1001));
+            centre = *application().preview.pixelAt(60, 60);
+            corner = *application().preview.pixelAt(1, 1);
             if (phase++ == 5) win::test::pressKey(VK_ESCAPE);
         }
     });
@@ -233,7 +237,18 @@ TEST_F(DialogTest, OpenPutsTheChosenPathIntoThePathFieldAndCancelChangesNothing)
     EXPECT_EQ(afterCancel, "");
     EXPECT_EQ(afterOpen, image.string());
     EXPECT_EQ(sys::utf16ToUtf8(application().imagePath.text()), image.string());
-    EXPECT_EQ(application().imageFile.size(), 17);
+    EXPECT_EQ(application().imageFile.size(), int32_t(std::filesystem::file_size(image)));
+    // The preview is the image scaled to 120 x 120: orange rings on blue.
+    const std::string bytes = TempFolder::readBytes(image);
+    d3dx::Image source;
+    ASSERT_EQ(d3dx::decodeImage(bytes.data(), bytes.size(), source), 0);
+    const auto near = [](const Color& shown, uint32_t argb) {
+        return std::abs(int(shown.r) - int((argb >> 16) & 0xFF)) <= 24 &&
+               std::abs(int(shown.g) - int((argb >> 8) & 0xFF)) <= 24 &&
+               std::abs(int(shown.b) - int(argb & 0xFF)) <= 24;
+    };
+    EXPECT_TRUE(near(centre, source.at(120, 120)));
+    EXPECT_TRUE(near(corner, source.at(2, 2)));
 }
 
 // "embossa IMAGE" opens the image as "Open..." would; "Save" then writes the
