@@ -78,6 +78,44 @@ void UserInput::init(HINSTANCE instance, HWND window) {
     initJoystick(window);
 }
 
+namespace {
+
+BOOL takeFirstEffect(const DIEFFECTINFOW* effect, void* context) {
+    *static_cast<GUID*>(context) = effect->guid;
+    return DIENUM_STOP;
+}
+
+} // namespace
+
+void UserInput::createRumble() {
+    DIDEVCAPS caps{};
+    caps.dwSize = sizeof caps;
+    if (FAILED(joystick->GetCapabilities(&caps)) || !(caps.dwFlags & DIDC_FORCEFEEDBACK)) return;
+    GUID kind{};
+    if (FAILED(joystick->EnumEffects(&takeFirstEffect, &kind, DIEFT_PERIODIC)) || kind.data1 == 0)
+        return;
+    DWORD axes[2] = {DIJOFS_X, DIJOFS_Y};
+    LONG directions[2] = {0, 0};
+    DIPERIODIC periodic{100000, 0, 0, 100000};
+    DIEFFECT effect{};
+    effect.dwSize = sizeof effect;
+    effect.dwFlags = DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS;
+    effect.dwDuration = 100000;
+    effect.dwSamplePeriod = 0;
+    effect.dwGain = 0;
+    effect.dwTriggerButton = DIEB_NOTRIGGER;
+    effect.rgdwAxes = axes;
+    effect.rglDirection = directions;
+    effect.lpEnvelope = nullptr;
+    effect.cbTypeSpecificParams = sizeof periodic;
+    effect.lpvTypeSpecificParams = &periodic;
+    effect.dwStartDelay = 0;
+    effect.cAxes = 2;
+    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleTwoAxes, nullptr))) rumbleTwoAxes = nullptr;
+    effect.cAxes = 1;
+    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleOneAxis, nullptr))) rumbleOneAxis = nullptr;
+}
+
 void UserInput::initJoystick(HWND window) {
     HRESULT hr = directInput->CreateDevice(GUID_Joystick, &joystick, nullptr);
     if (SUCCEEDED(hr)) hr = joystick->SetDataFormat(&c_dfDIJoystick);
@@ -88,8 +126,7 @@ void UserInput::initJoystick(HWND window) {
         log(u"Joystick Found:    FALSE");
         return;
     }
-    // The layer offers no effect interfaces, so the two rumble effects are
-    // never created and stay null.
+    createRumble();
     DIPROPRANGE range{};
     range.diph.dwSize = sizeof range;
     range.diph.dwHeaderSize = sizeof range.diph;

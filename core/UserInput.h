@@ -50,6 +50,9 @@ struct UserInput {
     void init(HINSTANCE instance, HWND window);
     void update();
     void release();
+    // init's step for a joystick with force feedback: the first periodic
+    // effect it offers, made on x and y and on x alone. Nothing starts them.
+    void createRumble();
 
 private:
     bool readKeyboard(uint8_t (&state)[256]);

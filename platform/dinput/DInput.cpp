@@ -11,7 +11,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
+#include "sys/Unicode.h"
 #include "win/WinInternal.h"
 
 const DIDATAFORMAT c_dfDIKeyboard{sizeof(DIDATAFORMAT), 256};
@@ -159,6 +161,21 @@ public:
         std::memcpy(data, &state, sizeof state);
         return DI_OK;
     }
+    HRESULT GetCapabilities(DIDEVCAPS* caps) override {
+        if (!caps || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
+        caps->dwFlags = DIDC_ATTACHED;
+        caps->dwAxes = keyboard_ ? 0 : 3;
+        caps->dwButtons = keyboard_ ? 256 : 8;
+        caps->dwPOVs = 0;
+        return DI_OK;
+    }
+    HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW callback, void*, DWORD) override {
+        return callback ? DI_OK : DIERR_INVALIDPARAM;
+    }
+    HRESULT CreateEffect(REFGUID, const DIEFFECT*, IDirectInputEffect** effect, void*) override {
+        if (effect) *effect = nullptr;
+        return DIERR_UNSUPPORTED;
+    }
     uint32_t Release() override {
         delete this;
         return 0;
@@ -176,8 +193,11 @@ private:
 // dead zone and saturation applied (both in 1/10,000 of half the travel).
 class JoystickDevice final : public IDirectInputDevice8W {
 public:
-    explicit JoystickDevice(SDL_Joystick* joystick) : joystick_(joystick) {}
-    ~JoystickDevice() override { SDL_JoystickClose(joystick_); }
+    explicit JoystickDevice(SDL_Joystick* joystick) : joystick_(joystick) { openHaptic(); }
+    ~JoystickDevice() override {
+        haptic_.reset(); // effects still alive keep their own reference
+        SDL_JoystickClose(joystick_);
+    }
 
     HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
         if (!format || format->dwDataSize != c_dfDIJoystick.dwDataSize) return DIERR_INVALIDPARAM;
@@ -238,6 +258,28 @@ public:
         std::memcpy(data, &state, sizeof state);
         return DI_OK;
     }
+    HRESULT GetCapabilities(DIDEVCAPS* caps) override {
+        if (!caps || caps->dwSize != sizeof(DIDEVCAPS)) return DIERR_INVALIDPARAM;
+        caps->dwFlags = SDL_JoystickGetAttached(joystick_) ? DIDC_ATTACHED : 0;
+        if (periodicKinds() != 0) caps->dwFlags |= DIDC_FORCEFEEDBACK;
+        caps->dwAxes = DWORD(std::max(SDL_JoystickNumAxes(joystick_), 0));
+        caps->dwButtons = DWORD(std::max(SDL_JoystickNumButtons(joystick_), 0));
+        caps->dwPOVs = DWORD(std::max(SDL_JoystickNumHats(joystick_), 0));
+        return DI_OK;
+    }
+    HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW callback, void* context, DWORD type) override {
+        if (!callback) return DIERR_INVALIDPARAM;
+        if (type != DIEFT_ALL && type != DIEFT_PERIODIC) return DI_OK;
+        const unsigned supported = periodicKinds();
+        for (const PeriodicKind& kind : kPeriodicKinds) {
+            if (!(supported & kind.sdlType)) continue;
+            const DIEFFECTINFOW info{sizeof(DIEFFECTINFOW), kind.guid, DIEFT_PERIODIC};
+            if (callback(&info, context) == DIENUM_STOP) break;
+        }
+        return DI_OK;
+    }
+    HRESULT CreateEffect(REFGUID kind, const DIEFFECT* parameters, IDirectInputEffect** effect,
+                         void*) override;
     uint32_t Release() override {
         delete this;
         return 0;
@@ -268,12 +310,98 @@ private:
         }
     }
 
+    struct PeriodicKind {
+        GUID guid;
+        unsigned sdlType;
+    };
+    static constexpr PeriodicKind kPeriodicKinds[] = {
+        {GUID_Sine, SDL_HAPTIC_SINE},
+        {GUID_Triangle, SDL_HAPTIC_TRIANGLE},
+        {GUID_SawtoothUp, SDL_HAPTIC_SAWTOOTHUP},
+        {GUID_SawtoothDown, SDL_HAPTIC_SAWTOOTHDOWN},
+    };
+
+    void openHaptic() {
+        if (SDL_JoystickIsHaptic(joystick_) != SDL_TRUE) return;
+        if (!SDL_WasInit(SDL_INIT_HAPTIC) && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0) {
+            win::logOnce(u"DirectInput: no force feedback (SDL haptic support failed to start)");
+            return;
+        }
+        if (SDL_Haptic* haptic = SDL_HapticOpenFromJoystick(joystick_))
+            haptic_ = std::shared_ptr<SDL_Haptic>(haptic, SDL_HapticClose);
+    }
+    unsigned periodicKinds() const {
+        if (!haptic_) return 0;
+        const unsigned all = SDL_HAPTIC_SINE | SDL_HAPTIC_TRIANGLE | SDL_HAPTIC_SAWTOOTHUP |
+                             SDL_HAPTIC_SAWTOOTHDOWN;
+        return SDL_HapticQuery(haptic_.get()) & all;
+    }
+
     SDL_Joystick* joystick_;
+    std::shared_ptr<SDL_Haptic> haptic_; // null without force feedback
     bool formatSet_ = false;
     bool acquired_ = false;
     LONG min_ = 0, max_ = 65535;
     DWORD deadZone_ = 0, saturation_ = 10000;
 };
+
+// One uploaded SDL haptic effect; it plays only when started.
+class HapticEffect final : public IDirectInputEffect {
+public:
+    HapticEffect(std::shared_ptr<SDL_Haptic> haptic, int id) : haptic_(std::move(haptic)), id_(id) {}
+    ~HapticEffect() override { SDL_HapticDestroyEffect(haptic_.get(), id_); }
+    HRESULT Start(DWORD iterations, DWORD) override {
+        const Uint32 times = iterations == INFINITE ? SDL_HAPTIC_INFINITY : Uint32(iterations);
+        return SDL_HapticRunEffect(haptic_.get(), id_, times) == 0 ? DI_OK : DIERR_INPUTLOST;
+    }
+    HRESULT Stop() override {
+        return SDL_HapticStopEffect(haptic_.get(), id_) == 0 ? DI_OK : DIERR_INPUTLOST;
+    }
+    uint32_t Release() override {
+        delete this;
+        return 0;
+    }
+
+private:
+    std::shared_ptr<SDL_Haptic> haptic_;
+    int id_;
+};
+
+HRESULT JoystickDevice::CreateEffect(REFGUID kind, const DIEFFECT* parameters,
+                                     IDirectInputEffect** effect, void*) {
+    if (!effect) return DIERR_INVALIDPARAM;
+    *effect = nullptr;
+    if (!parameters || parameters->dwSize != sizeof(DIEFFECT)) return DIERR_INVALIDPARAM;
+    const auto found = std::find_if(std::begin(kPeriodicKinds), std::end(kPeriodicKinds),
+                                    [&kind](const PeriodicKind& k) { return k.guid.data1 == kind.data1; });
+    if (found == std::end(kPeriodicKinds) || !(periodicKinds() & found->sdlType))
+        return DIERR_UNSUPPORTED;
+    if (parameters->cbTypeSpecificParams != sizeof(DIPERIODIC) || !parameters->lpvTypeSpecificParams)
+        return DIERR_INVALIDPARAM;
+    const auto& periodic = *static_cast<const DIPERIODIC*>(parameters->lpvTypeSpecificParams);
+    // DirectInput counts microseconds and 0..10,000 of strength; SDL counts
+    // milliseconds and 0..32,767.
+    const auto ms = [](DWORD us) { return us == INFINITE ? SDL_HAPTIC_INFINITY : Uint32(us / 1000); };
+    SDL_HapticEffect sdl{};
+    sdl.type = Uint16(found->sdlType);
+    SDL_HapticPeriodic& p = sdl.periodic;
+    p.direction.type = SDL_HAPTIC_CARTESIAN;
+    for (DWORD axis = 0; axis < std::min<DWORD>(parameters->cAxes, 3); ++axis)
+        p.direction.dir[axis] = parameters->rglDirection ? Sint32(parameters->rglDirection[axis]) : 0;
+    p.length = ms(parameters->dwDuration);
+    p.delay = Uint16(std::min<DWORD>(parameters->dwStartDelay / 1000, 0xFFFF));
+    p.period = Uint16(std::min<DWORD>(std::max<DWORD>(periodic.dwPeriod / 1000, 1), 0xFFFF));
+    p.magnitude = Sint16(std::min<DWORD>(periodic.dwMagnitude, DI_FFNOMINALMAX) * 32767 / DI_FFNOMINALMAX);
+    p.offset = Sint16(std::clamp<LONG>(periodic.lOffset, -10000, 10000) * 32767 / 10000);
+    p.phase = Uint16(std::min<DWORD>(periodic.dwPhase, 35999));
+    const int id = SDL_HapticNewEffect(haptic_.get(), &sdl);
+    if (id < 0) {
+        win::logOnce(u"DirectInput: force-feedback effect refused: " + sys::utf8ToUtf16(SDL_GetError()));
+        return DIERR_UNSUPPORTED;
+    }
+    *effect = new HapticEffect(haptic_, id);
+    return DI_OK;
+}
 
 class DirectInput final : public IDirectInput8W {
 public:

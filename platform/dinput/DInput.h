@@ -9,8 +9,10 @@
 //  [x] joystick: the first SDL joystick, six axes scaled to the range
 //      property with dead zone and saturation, the first hat in hundredths
 //      of a degree, 32 buttons; DIERR_DEVICENOTREG when none is attached
-//  [ ] force feedback: no capabilities query or effect interfaces, so the
-//      engine's rumble effects are never created
+//  [x] force feedback: capabilities, periodic effects created through SDL
+//      haptic on a joystick that has it, started and stopped
+//  [ ] effect parameters after creation (SetParameters), envelopes, and
+//      effects other than the periodic ones
 //  [x] foreground devices lose acquisition when the program's window loses
 //      focus and cannot be acquired again until it has focus back
 //  [ ] exclusive access (other programs keep their input)
@@ -96,6 +98,67 @@ inline constexpr REFGUID_PROP DIPROP_RANGE = 4;
 inline constexpr REFGUID_PROP DIPROP_DEADZONE = 5;
 inline constexpr REFGUID_PROP DIPROP_SATURATION = 6;
 
+// Capabilities: only the force-feedback flag is read.
+struct DIDEVCAPS {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwDevType;
+    DWORD dwAxes;
+    DWORD dwButtons;
+    DWORD dwPOVs;
+};
+inline constexpr DWORD DIDC_ATTACHED = 0x1;
+inline constexpr DWORD DIDC_FORCEFEEDBACK = 0x100;
+
+// Effect kinds; the periodic ones are the only ones offered.
+inline constexpr GUID GUID_Sine{20};
+inline constexpr GUID GUID_Triangle{21};
+inline constexpr GUID GUID_SawtoothUp{22};
+inline constexpr GUID GUID_SawtoothDown{23};
+inline constexpr DWORD DIEFT_ALL = 0x0;
+inline constexpr DWORD DIEFT_PERIODIC = 0x3;
+inline constexpr BOOL DIENUM_STOP = 0;
+inline constexpr BOOL DIENUM_CONTINUE = 1;
+
+struct DIEFFECTINFOW {
+    DWORD dwSize;
+    GUID guid;
+    DWORD dwEffType;
+};
+using LPDIENUMEFFECTSCALLBACKW = BOOL (*)(const DIEFFECTINFOW* effect, void* context);
+
+struct DIPERIODIC {
+    DWORD dwMagnitude; // 0..10,000; more is full strength
+    LONG lOffset;
+    DWORD dwPhase;
+    DWORD dwPeriod; // microseconds
+};
+struct DIEFFECT {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwDuration; // microseconds; INFINITE runs until stopped
+    DWORD dwSamplePeriod;
+    DWORD dwGain;
+    DWORD dwTriggerButton;
+    DWORD dwTriggerRepeatInterval;
+    DWORD cAxes;
+    DWORD* rgdwAxes;
+    LONG* rglDirection;
+    void* lpEnvelope;
+    DWORD cbTypeSpecificParams;
+    void* lpvTypeSpecificParams;
+    DWORD dwStartDelay;
+};
+inline constexpr DWORD DIEFF_OBJECTOFFSETS = 0x2;
+inline constexpr DWORD DIEFF_CARTESIAN = 0x10;
+inline constexpr DWORD DIEB_NOTRIGGER = 0xFFFFFFFFu;
+inline constexpr DWORD DIJOFS_X = 0;
+inline constexpr DWORD DIJOFS_Y = 4;
+inline constexpr DWORD DI_FFNOMINALMAX = 10000;
+inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
+
+struct IDirectInputEffect;
+
 struct IDirectInputDevice8W {
     virtual ~IDirectInputDevice8W() = default;
     virtual HRESULT SetDataFormat(const DIDATAFORMAT* format) = 0;
@@ -105,11 +168,19 @@ struct IDirectInputDevice8W {
     virtual HRESULT Unacquire() = 0;
     virtual HRESULT Poll() = 0;
     virtual HRESULT GetDeviceState(DWORD size, void* data) = 0;
+    virtual HRESULT GetCapabilities(DIDEVCAPS* caps) = 0;
+    // Reports the effects of `type` the device can play, until the callback stops.
+    virtual HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW callback, void* context, DWORD type) = 0;
+    virtual HRESULT CreateEffect(REFGUID kind, const DIEFFECT* parameters,
+                                 IDirectInputEffect** effect, void* outer) = 0;
     virtual uint32_t Release() = 0;
 };
 
+// An effect keeps what it plays on alive, so it may outlive its device.
 struct IDirectInputEffect {
     virtual ~IDirectInputEffect() = default;
+    virtual HRESULT Start(DWORD iterations, DWORD flags) = 0;
+    virtual HRESULT Stop() = 0;
     virtual uint32_t Release() = 0;
 };
 

@@ -351,8 +351,92 @@ TEST(UserInputJoystick, AxesHatAndButtonsOfAnAttachedJoystick) {
     // Held buttons are not new: the hat decides again.
     input.update();
     EXPECT_EQ(input.lastJoyEvent, 35);
+    // SDL's virtual joysticks have no force feedback.
+    EXPECT_EQ(input.rumbleTwoAxes, nullptr);
+    EXPECT_EQ(input.rumbleOneAxis, nullptr);
     input.release();
     EXPECT_EQ(input.joystick, nullptr);
+}
+
+// A force-feedback joystick offering a triangle and a sine wave; it keeps
+// what each CreateEffect asked for.
+struct RumbleDevice final : IDirectInputDevice8W {
+    struct Made {
+        GUID kind;
+        DIEFFECT effect;
+        DIPERIODIC periodic;
+        std::vector<DWORD> axes;
+    };
+    struct Effect final : IDirectInputEffect {
+        HRESULT Start(DWORD, DWORD) override { return DI_OK; }
+        HRESULT Stop() override { return DI_OK; }
+        uint32_t Release() override {
+            delete this;
+            return 0;
+        }
+    };
+    HRESULT SetDataFormat(const DIDATAFORMAT*) override { return DI_OK; }
+    HRESULT SetCooperativeLevel(HWND, DWORD) override { return DI_OK; }
+    HRESULT SetProperty(REFGUID_PROP, const DIPROPHEADER*) override { return DI_OK; }
+    HRESULT Acquire() override { return DI_OK; }
+    HRESULT Unacquire() override { return DI_OK; }
+    HRESULT Poll() override { return DI_OK; }
+    HRESULT GetDeviceState(DWORD, void*) override { return DI_OK; }
+    HRESULT GetCapabilities(DIDEVCAPS* caps) override {
+        caps->dwFlags = DIDC_ATTACHED | (forceFeedback ? DIDC_FORCEFEEDBACK : 0);
+        return DI_OK;
+    }
+    HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW callback, void* context, DWORD type) override {
+        types.push_back(type);
+        for (GUID kind : {GUID_Triangle, GUID_Sine}) {
+            const DIEFFECTINFOW info{sizeof(DIEFFECTINFOW), kind, DIEFT_PERIODIC};
+            if (callback(&info, context) == DIENUM_STOP) break;
+        }
+        return DI_OK;
+    }
+    HRESULT CreateEffect(REFGUID kind, const DIEFFECT* effect, IDirectInputEffect** out, void*) override {
+        made.push_back({kind, *effect, *static_cast<const DIPERIODIC*>(effect->lpvTypeSpecificParams),
+                        std::vector<DWORD>(effect->rgdwAxes, effect->rgdwAxes + effect->cAxes)});
+        *out = new Effect;
+        return DI_OK;
+    }
+    uint32_t Release() override { return 0; }
+    bool forceFeedback = true;
+    std::vector<DWORD> types;
+    std::vector<Made> made;
+};
+
+TEST(UserInputRumble, TheFirstPeriodicEffectIsMadeOnTwoAxesAndOnOne) {
+    RumbleDevice device;
+    UserInput input;
+    input.joystick = &device;
+    input.createRumble();
+    ASSERT_EQ(device.made.size(), 2u);
+    EXPECT_EQ(device.types, std::vector<DWORD>{DIEFT_PERIODIC});
+    EXPECT_EQ(device.made[0].axes, (std::vector<DWORD>{DIJOFS_X, DIJOFS_Y}));
+    EXPECT_EQ(device.made[1].axes, std::vector<DWORD>{DIJOFS_X});
+    for (const auto& made : device.made) {
+        EXPECT_EQ(made.kind.data1, GUID_Triangle.data1); // the first one offered
+        EXPECT_EQ(made.effect.dwDuration, 100000u);
+        EXPECT_EQ(made.effect.dwGain, 0u);
+        EXPECT_EQ(made.effect.dwTriggerButton, DIEB_NOTRIGGER);
+        EXPECT_EQ(made.effect.dwFlags, DIEFF_CARTESIAN | DIEFF_OBJECTOFFSETS);
+        EXPECT_EQ(made.periodic.dwMagnitude, 100000u);
+        EXPECT_EQ(made.periodic.dwPeriod, 100000u);
+    }
+    EXPECT_NE(input.rumbleTwoAxes, nullptr);
+    EXPECT_NE(input.rumbleOneAxis, nullptr);
+    input.joystick = nullptr; // not ours to release
+    input.release();
+    EXPECT_EQ(input.rumbleTwoAxes, nullptr);
+
+    RumbleDevice plain;
+    plain.forceFeedback = false;
+    UserInput other;
+    other.joystick = &plain;
+    other.createRumble();
+    EXPECT_TRUE(plain.made.empty());
+    other.joystick = nullptr;
 }
 
 // A keyboard that cannot be read even after re-acquiring.
@@ -364,6 +448,11 @@ struct DeadDevice final : IDirectInputDevice8W {
     HRESULT Unacquire() override { return DI_OK; }
     HRESULT Poll() override { return DIERR_INPUTLOST; }
     HRESULT GetDeviceState(DWORD, void*) override { ++reads; return DIERR_INPUTLOST; }
+    HRESULT GetCapabilities(DIDEVCAPS*) override { return DIERR_INPUTLOST; }
+    HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW, void*, DWORD) override { return DIERR_INPUTLOST; }
+    HRESULT CreateEffect(REFGUID, const DIEFFECT*, IDirectInputEffect**, void*) override {
+        return DIERR_INPUTLOST;
+    }
     uint32_t Release() override { return 0; }
     int acquires = 0;
     int reads = 0;
