@@ -71,15 +71,15 @@ void Editor::update() {
     if (!viewDragging && !dragging[0] && !dragging[1] && !dragging[2] && enabled) hoverTests();
 
     if (enabled && (hovered[0] || hovered[1] || hovered[2])) {
-        if (dragging[0] && (mode & kTranslation)) {
+        if (dragging[0]) {
             justification.drag(*swapChain, s, userInput.mouseMoveX, userInput.mouseMoveY);
             if (owner) owner->targetChanged();
         }
-        if (dragging[1] && (mode & kThird)) {
+        if (dragging[1]) {
             third.drag();
             if (owner) owner->targetChanged();
         }
-        if (dragging[2] && (mode & kRotation)) {
+        if (dragging[2]) {
             rotation.drag(s, ray);
             if (owner) owner->targetChanged();
         }

@@ -448,5 +448,50 @@ TEST_F(DialogTest, InvalidatingADialogSendsItWmPaint) {
     EXPECT_TRUE(pump([&] { return !probe.only(WM_PAINT).empty(); }));
 }
 
+// The pointer queries a 3D view leans on: which window is under a point
+// (controls inside a group box, not the box), and where the pointer is
+// clipped: the whole screen while free, one point while pinned.
+TEST_F(DialogTest, WindowFromPointAndTheCursorClip) {
+    Probe& probe = makeProbe();
+    HWND dialog = open(probe);
+    const auto screenPoint = [](HWND window, POINT p) {
+        ClientToScreen(window, &p);
+        return p;
+    };
+    HWND radio = GetDlgItem(dialog, 201);
+    HWND label = GetDlgItem(dialog, 303);
+    EXPECT_EQ(WindowFromPoint(screenPoint(radio, centreOf(radio))), radio);
+    EXPECT_EQ(WindowFromPoint(screenPoint(label, centreOf(label))), label); // statics count
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(WindowFromPoint(screenPoint(dialog, POINT{client.right - 2, client.bottom - 2})), dialog);
+    EXPECT_EQ(WindowFromPoint(screenPoint(dialog, POINT{client.right + 50, 2})), nullptr);
+
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT clip{};
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    ASSERT_TRUE(GetClipCursor(&clip));
+    EXPECT_TRUE(same(clip, screen));
+    const POINT at = screenPoint(radio, centreOf(radio));
+    const RECT pin{at.x, at.y, at.x + 1, at.y + 1};
+    ASSERT_TRUE(ClipCursor(&pin));
+    GetClipCursor(&clip);
+    EXPECT_TRUE(same(clip, pin));
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    EXPECT_EQ(cursor.x, at.x);
+    EXPECT_EQ(cursor.y, at.y);
+    // Restoring the saved whole-screen clip frees the pointer.
+    ASSERT_TRUE(ClipCursor(&screen));
+    GetClipCursor(&clip);
+    EXPECT_TRUE(same(clip, screen));
+    ClipCursor(&pin);
+    ClipCursor(nullptr);
+    GetClipCursor(&clip);
+    EXPECT_TRUE(same(clip, screen));
+}
+
 } // namespace
 } // namespace wintest
