@@ -8,6 +8,7 @@
 #include "core/FrameTimer.h"
 #include "core/Report.h"
 #include "render/D3D/D3D.h"
+#include "render/D3D/StageStates.h"
 #include "render/StructTexture.h"
 #include "render/WinShell/Window.h"
 #include "sys/Unicode.h"
@@ -111,12 +112,8 @@ void Embossa::paint() {
             if (shown & Editor::kRotation) view->rotation.draw(scale);
         }
     }
-    D3DMATRIX identity{};
-    identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
-    device->SetTransform(D3DTS_WORLD, &identity);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    D3D::setIdentityWorld(device);
+    D3D::useVertexColour(device);
 
     const Vertex* vertices = mesh.packVertices();
     D3DMATERIAL9 material{};
@@ -133,9 +130,7 @@ void Embossa::paint() {
                                        UINT(triangles), mesh.indices(), D3DFMT_INDEX16, vertices,
                                        sizeof(Vertex));
     device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    D3D::useTexture(device);
     device->EndScene();
     swapChain->present();
 }

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "render/D3D/Device.h"
+#include "render/D3D/StageStates.h"
 
 namespace {
 
@@ -105,12 +106,8 @@ void EditorAxis::buildGrid(float half) {
 void EditorAxis::draw(int32_t fogEnabled) const {
     IDirect3DDevice9* d = D3D::currentDevice;
     if (!d) return;
-    D3DMATRIX identity{};
-    identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
-    d->SetTransform(D3DTS_WORLD, &identity);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    D3D::setIdentityWorld(d);
+    D3D::useVertexColour(d);
     d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     d->SetRenderState(D3DRS_LIGHTING, FALSE);
     d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
@@ -122,7 +119,5 @@ void EditorAxis::draw(int32_t fogEnabled) const {
     d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
     d->SetRenderState(D3DRS_LIGHTING, TRUE);
     if (fogEnabled) d->SetRenderState(D3DRS_FOGENABLE, TRUE);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    D3D::useTexture(d);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "render/D3D/Device.h"
+#include "render/D3D/StageStates.h"
 
 namespace {
 
@@ -178,12 +179,8 @@ void EditorJustification::draw(float scale) {
         shafts[axis * 2] = LineVertex{from.x, from.y, from.z, color};
         shafts[axis * 2 + 1] = LineVertex{to.x, to.y, to.z, color};
     }
-    D3DMATRIX identity{};
-    identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
-    d->SetTransform(D3DTS_WORLD, &identity);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+    D3D::setIdentityWorld(d);
+    D3D::useVertexColour(d);
     d->SetRenderState(D3DRS_LIGHTING, FALSE);
     d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     d->DrawPrimitiveUP(D3DPT_LINELIST, 3, shafts, sizeof(LineVertex));
@@ -201,7 +198,5 @@ void EditorJustification::draw(float scale) {
                                   D3DFMT_INDEX16, vertices, sizeof(ConeVertex));
     }
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    D3D::useTexture(d);
 }
