@@ -27,8 +27,8 @@ bool inside(const RECT& r, POINT p) {
 
 Editor::Editor(D3D::Device::SwapChain* swapChain, Interface* owner, float gridSize)
     : swapChain(swapChain), owner(owner), axis(gridSize) {
-    // The dialog has usually polled input already; a second init would leak
-    // the first set of devices.
+    // The dialog starts input before it makes the view; a second init would
+    // leak the first set of devices.
     if (!userInput.directInput) userInput.init(nullptr, viewWindow());
     D3D::LightBlock& light = swapChain->light;
     light.diffuse = D3DCOLORVALUE{0.75f, 0.75f, 0.75f, 0.0f};
