@@ -106,7 +106,7 @@ void Embossa::paint() {
         view->drawAxis();
         if (view->enabled) {
             const uint32_t shown = view->gizmoMask & view->mode;
-            const float scale = view->zoom * view->zoom;
+            const float scale = view->scale();
             if (shown & Editor::kTranslation) view->justification.draw(scale);
             if (shown & Editor::kThird) view->third.draw();
             if (shown & Editor::kRotation) view->rotation.draw(scale);

@@ -167,7 +167,7 @@ void Editor::orbit() {
     }
     const float y = yaw * kRadians;
     const float p = pitch * kRadians;
-    const float d = std::pow(zoom, 2.0f);
+    const float d = scale();
     D3DVECTOR& position = swapChain->position;
     position.x = viewTarget.x + d * (std::cos(p) * std::sin(y));
     position.y = viewTarget.y + d * -std::sin(p);

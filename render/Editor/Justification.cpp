@@ -15,25 +15,22 @@ constexpr D3DCOLOR kHoverColor = 0xFFFFFF00u;
 // so that every face keeps its own normal.
 constexpr int kConeVertices = EditorJustification::kConeSegments * 6;
 
-struct Vec {
-    float x, y, z;
-};
-Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec operator*(Vec a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-Vec normalised(Vec v) {
+vec3d operator+(vec3d a, vec3d b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+vec3d operator-(vec3d a, vec3d b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+vec3d operator*(vec3d a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+float dot(vec3d a, vec3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+vec3d cross(vec3d a, vec3d b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+vec3d normalised(vec3d v) {
     const float length = std::sqrt(dot(v, v));
     return length > 0.0f ? v * (1.0f / length) : v;
 }
 
-constexpr Vec kUnit[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+constexpr vec3d kUnit[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 
 // The shortest distance between a ray (unit direction, t ≥ 0) and a segment.
-float rayToSegment(Vec origin, Vec direction, Vec from, Vec to) {
-    const Vec u = to - from;
-    const Vec w = origin - from;
+float rayToSegment(vec3d origin, vec3d direction, vec3d from, vec3d to) {
+    const vec3d u = to - from;
+    const vec3d w = origin - from;
     const float b = dot(direction, u), c = dot(u, u), d = dot(direction, w), e = dot(u, w);
     const float denominator = c - b * b; // a = 1
     float t = 0.0f, s = 0.0f;
@@ -45,7 +42,7 @@ float rayToSegment(Vec origin, Vec direction, Vec from, Vec to) {
         // With t clamped the nearest point on the segment moves as well.
         s = std::clamp((dot(origin + direction * t - from, u)) / c, 0.0f, 1.0f);
     }
-    const Vec between = (origin + direction * t) - (from + u * s);
+    const vec3d between = (origin + direction * t) - (from + u * s);
     return std::sqrt(dot(between, between));
 }
 
@@ -71,30 +68,29 @@ EditorJustification::EditorJustification() {
 void EditorJustification::updateGeometry(float scale) {
     if (!target) return;
     target->getPivot(pivot_);
-    const Vec pivot{pivot_.x, pivot_.y, pivot_.z};
     cones_.vertexCount() = 0;
     cones_.indexCount() = 0;
     const float radius = kSize * 0.5f * scale;
     int32_t next = 0;
-    const auto add = [&](Vec position, Vec normal) {
+    const auto add = [&](vec3d position, vec3d normal) {
         VertexComponents* v = cones_.vertexAt(next);
         v->position[0] = position.x, v->position[1] = position.y, v->position[2] = position.z;
         v->normal[0] = normal.x, v->normal[1] = normal.y, v->normal[2] = normal.z;
         cones_.addIndex(uint16_t(next++));
     };
     for (int axis = 0; axis < 3; ++axis) {
-        const Vec u = kUnit[axis];
-        const Vec v = kUnit[(axis + 1) % 3];
-        const Vec w = kUnit[(axis + 2) % 3];
-        const Vec base = pivot + u * (kLength * kSize * scale);
-        const Vec apex = base + u * (2.0f * kSize * scale);
+        const vec3d u = kUnit[axis];
+        const vec3d v = kUnit[(axis + 1) % 3];
+        const vec3d w = kUnit[(axis + 2) % 3];
+        const vec3d base = pivot_ + u * (kLength * kSize * scale);
+        const vec3d apex = base + u * (2.0f * kSize * scale);
         const auto rim = [&](int k) {
             const float angle = float(k) * 6.2831853f / float(kConeSegments);
             return base + v * (std::cos(angle) * radius) + w * (std::sin(angle) * radius);
         };
         for (int k = 0; k < kConeSegments; ++k) {
-            const Vec a = rim(k), b = rim(k + 1);
-            const Vec side = normalised(cross(b - a, apex - a));
+            const vec3d a = rim(k), b = rim(k + 1);
+            const vec3d side = normalised(cross(b - a, apex - a));
             add(a, side);
             add(apex, side);
             add(b, side);
@@ -112,15 +108,12 @@ bool EditorJustification::hover(const EditorRay& ray, float scale) {
         return false;
     }
     target->getPivot(pivot_);
-    const Vec pivot{pivot_.x, pivot_.y, pivot_.z};
-    const Vec origin{ray.origin.x, ray.origin.y, ray.origin.z};
-    const Vec direction{ray.direction.x, ray.direction.y, ray.direction.z};
     const float reach = kHoverDistance * scale;
     float distance[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const Vec from = pivot + kUnit[axis] * (1.5f * kSize * scale);
-        const Vec to = pivot + kUnit[axis] * ((kLength + 2.0f) * kSize * scale);
-        distance[axis] = rayToSegment(origin, direction, from, to);
+        const vec3d from = pivot_ + kUnit[axis] * (1.5f * kSize * scale);
+        const vec3d to = pivot_ + kUnit[axis] * ((kLength + 2.0f) * kSize * scale);
+        distance[axis] = rayToSegment(ray.origin, ray.direction, from, to);
     }
     // An arrow stays selected while the ray stays on it, even where another
     // one passes nearer (they meet at the pivot).
@@ -144,7 +137,7 @@ void EditorJustification::drag(D3D::Device::SwapChain& camera, float scale, floa
     const D3DMATRIX& m = camera.viewProjection;
     const float width = float(camera.presentParameters.BackBufferWidth);
     const float height = float(camera.presentParameters.BackBufferHeight);
-    const auto toPixels = [&](Vec p, float& x, float& y) {
+    const auto toPixels = [&](vec3d p, float& x, float& y) {
         const float cx = p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0];
         const float cy = p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1];
         float cw = p.x * m.m[0][3] + p.y * m.m[1][3] + p.z * m.m[2][3] + m.m[3][3];
@@ -153,7 +146,7 @@ void EditorJustification::drag(D3D::Device::SwapChain& camera, float scale, floa
         y = (1.0f - (cy / cw + 1.0f) * 0.5f) * height;
     };
     float ox = 0, oy = 0, ax = 0, ay = 0;
-    toPixels(Vec{0, 0, 0}, ox, oy);
+    toPixels(vec3d{0, 0, 0}, ox, oy);
     toPixels(kUnit[selectedAxis - 1] * scale, ax, ay);
     float dx = ax - ox, dy = ay - oy;
     const float length = std::sqrt(dx * dx + dy * dy);
@@ -167,15 +160,14 @@ void EditorJustification::drag(D3D::Device::SwapChain& camera, float scale, floa
 void EditorJustification::draw(float scale) {
     IDirect3DDevice9* d = D3D::currentDevice;
     if (!d || !target || cones_.vertexCount() == 0) return;
-    const Vec pivot{pivot_.x, pivot_.y, pivot_.z};
     struct LineVertex {
         float x, y, z;
         D3DCOLOR color;
     } shafts[6];
     for (int axis = 0; axis < 3; ++axis) {
         const D3DCOLOR color = selectedAxis == axis + 1 ? kHoverColor : kAxisColors[axis];
-        const Vec from = pivot + kUnit[axis] * (1.5f * kSize * scale);
-        const Vec to = pivot + kUnit[axis] * (kLength * kSize * scale);
+        const vec3d from = pivot_ + kUnit[axis] * (1.5f * kSize * scale);
+        const vec3d to = pivot_ + kUnit[axis] * (kLength * kSize * scale);
         shafts[axis * 2] = LineVertex{from.x, from.y, from.z, color};
         shafts[axis * 2 + 1] = LineVertex{to.x, to.y, to.z, color};
     }
