@@ -16,6 +16,7 @@
 #include "render/D3D/D3D.h"
 #include "render/FakeDirect3D.h"
 #include "render/FakeWindows.h"
+#include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
 
 namespace fake {
@@ -27,15 +28,7 @@ struct Report {
     uint32_t style;
 };
 
-// Records which of the swap-chain callbacks ran, by slot.
-class Callbacks : public D3D::SwapChainInterface {
-public:
-    std::vector<int> slots;
-    void beforeReleaseBuffers() override { slots.push_back(9); }
-    void afterCreateBuffers() override { slots.push_back(10); }
-    void whileDeviceLost() override { slots.push_back(11); }
-    void deviceRestored() override { slots.push_back(12); }
-};
+using Callbacks = rendertest::RecordingCallbacks;
 
 } // namespace fake
 

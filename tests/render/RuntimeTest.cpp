@@ -21,6 +21,7 @@
 #include "d3d9/D3D9Runtime.h"
 #include "d3d9/WindowHost.h"
 #include "render/D3D/D3D.h"
+#include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
 #include "support/TempFolder.h"
 
@@ -54,14 +55,7 @@ public:
     bool makeContextCurrent() override { return false; }
 };
 
-class Callbacks : public D3D::SwapChainInterface {
-public:
-    std::vector<int> slots;
-    void beforeReleaseBuffers() override { slots.push_back(9); }
-    void afterCreateBuffers() override { slots.push_back(10); }
-    void whileDeviceLost() override { slots.push_back(11); }
-    void deviceRestored() override { slots.push_back(12); }
-};
+using Callbacks = rendertest::RecordingCallbacks;
 
 class Runtime : public ::testing::Test {
 protected:
