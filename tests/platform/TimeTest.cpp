@@ -15,6 +15,7 @@ std::atomic<int> interruptions{0};
 void countInterruption(int) { ++interruptions; }
 
 TEST(Time, SleepLastsAtLeastTheTimeAskedEvenWhenASignalInterruptsIt) {
+    interruptions = 0;
     // Without SA_RESTART the signal cuts the kernel's sleep short.
     struct sigaction action {}, previous{};
     action.sa_handler = &countInterruption;
