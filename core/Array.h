@@ -96,7 +96,8 @@ public:
         }
         const int32_t newCapacity = int32_t(wanted);
         if (items) {
-            moveInto(fresh, newCapacity < capacity ? newCapacity : capacity);
+            // Shrinking to nothing has nothing to keep.
+            if (fresh) moveInto(fresh, newCapacity < capacity ? newCapacity : capacity);
             delete[] items;
         }
         items = fresh;
