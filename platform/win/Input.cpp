@@ -392,6 +392,34 @@ void closeRequest(HWND host) {
     SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
+// Focus can leave (Alt+Tab) between a press and its release, and the
+// release then goes to another program. Ending the press here, as a release
+// where the pointer was last seen, keeps a drag from outliving the focus: a
+// view's hidden, pinned cursor would otherwise stay until the next click. A
+// pressed push button is let go without being clicked.
+void endPressesOnFocusLoss(HWND host) {
+    for (int index = 0; index < 5; ++index) noteKey(buttonVirtualKey(index), false);
+    WindowObject* held = object(capture);
+    if (!held || hostOf(capture) != host) return;
+    if (held->kind == WindowKind::Control) {
+        cancelCapture();
+        return;
+    }
+    HWND target = capture;
+    const int buttons = captureButtons;
+    capture = nullptr;
+    captureButtons = 0;
+    int left = 0, top = 0;
+    SDL_GetWindowPosition(host->top->window, &left, &top);
+    const POINT local = localPoint(target, cursor.x - left, cursor.y - top);
+    for (int index = 0; index < 5; ++index) {
+        if (!(buttons & (1 << index))) continue;
+        const UINT message = buttonMessage(index, false, 1);
+        // The first release may close what held the capture.
+        if (message && object(target)) sendMouse(target, message, local);
+    }
+}
+
 void windowEvent(const SDL_WindowEvent& e) {
     HWND host = hostByWindowId(e.windowID);
     if (!host) return;
@@ -425,6 +453,9 @@ void windowEvent(const SDL_WindowEvent& e) {
             setForeground(activeDialog(host));
         else
             raiseModalChild(host);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        endPressesOnFocusLoss(host);
         break;
     case SDL_WINDOWEVENT_LEAVE:
         if (hostOf(hotControl) == host) setHot(nullptr);

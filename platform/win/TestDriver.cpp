@@ -31,6 +31,16 @@ uint32_t windowIdOf(HWND window) {
     return host && host->top ? host->top->windowId : 0;
 }
 
+void pushWindowEvent(HWND window, SDL_WindowEventID what) {
+    const uint32_t id = windowIdOf(window);
+    if (!id) return;
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = id;
+    event.window.event = uint8_t(what);
+    push(event);
+}
+
 // Keys go where the keyboard is: the foreground window's, else any shown one.
 uint32_t keyboardWindowId() {
     if (uint32_t id = windowIdOf(foreground())) return id;
@@ -211,13 +221,11 @@ void typeText(const std::string& utf8) {
 }
 
 void closeBox(HWND window) {
-    const uint32_t id = windowIdOf(window);
-    if (!id) return;
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.windowID = id;
-    event.window.event = SDL_WINDOWEVENT_CLOSE;
-    push(event);
+    pushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);
+}
+
+void focusAway(HWND window) {
+    pushWindowEvent(window, SDL_WINDOWEVENT_FOCUS_LOST);
 }
 
 bool saveScreenshot(HWND window, const std::string& path) {

@@ -141,6 +141,8 @@ void keyDown(int virtualKey);
 void keyUp(int virtualKey);
 void typeText(const std::string& utf8);
 void closeBox(HWND window); // the title bar's close button
+// The window's top level loses the focus to another program, as on Alt+Tab.
+void focusAway(HWND window);
 // Runs loop iterations until `done` or the timeout; returns whether done.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 // Saves what the window shows as a PNG; for a control, just its rectangle.

@@ -196,6 +196,34 @@ TEST_F(ViewTest, RightDragOrbitsWithTheCursorHiddenAndPinnedThenRestoresBoth) {
     EXPECT_FLOAT_EQ(yawAfterRelease, yawAfterMove);
 }
 
+TEST_F(ViewTest, LosingTheFocusMidOrbitGivesTheCursorBack) {
+    POINT centre{};
+    bool draggingBefore = false, freedAfter = false;
+    RECT restored{};
+    float yawAfterFocusLoss = 0, yawLater = 0;
+    runSteps({
+        {2, [&](HWND dialog) {
+             centre = viewCentre(dialog);
+             win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, true);
+         }},
+        {2, [&](HWND dialog) {
+             draggingBefore = view().viewDragging && cursorHidden();
+             win::test::focusAway(dialog);
+         }},
+        {2, [&](HWND dialog) {
+             freedAfter = !view().viewDragging && !cursorHidden();
+             restored = clip();
+             yawAfterFocusLoss = view().yaw;
+             win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 40, 40);
+         }},
+        {2, [&](HWND) { yawLater = view().yaw; }},
+    });
+    EXPECT_TRUE(draggingBefore);
+    EXPECT_TRUE(freedAfter);
+    EXPECT_TRUE(sameRect(restored, wholeScreen()));
+    EXPECT_FLOAT_EQ(yawLater, yawAfterFocusLoss);
+}
+
 TEST_F(ViewTest, WheelZoomsOnlyOverTheViewAndStaysWithinItsLimits) {
     std::vector<float> zooms;
     float distance = 0;

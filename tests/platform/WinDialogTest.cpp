@@ -135,6 +135,36 @@ TEST_F(DialogTest, MouseStaysWithWhereThePressBegan) {
     EXPECT_EQ(probe.only(WM_LBUTTONUP)[0].lParam, MAKELPARAM(onButton.x, onButton.y));
 }
 
+TEST_F(DialogTest, LosingTheFocusEndsAPressWithoutClicking) {
+    Probe& probe = makeProbe();
+    HWND dialog = open(probe);
+    HWND push = GetDlgItem(dialog, 102);
+    const POINT onButton = inDialog(push, centreOf(push));
+
+    // Alt+Tab with the button held: the release goes to another program.
+    pushButton(dialog, onButton, true);
+    settle();
+    win::test::focusAway(dialog);
+    settle();
+    EXPECT_FALSE(push->pressed);
+    pushButton(dialog, onButton, false);
+    settle();
+    EXPECT_TRUE(probe.commands().empty());
+
+    // A right drag on the dialog hears its release where the pointer was,
+    // with the button no longer reported held.
+    win::test::mouseButtonAt(dialog, 4, 5, 3, true);
+    settle();
+    win::test::focusAway(dialog);
+    settle();
+    EXPECT_EQ(probe.mouse(), (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
+    const auto up = probe.only(WM_RBUTTONUP);
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_EQ(up[0].lParam, MAKELPARAM(4, 5));
+    EXPECT_EQ(up[0].wParam & MK_RBUTTON, 0u);
+    EXPECT_EQ(GetAsyncKeyState(VK_RBUTTON) & 0x8000, 0);
+}
+
 TEST_F(DialogTest, RadioButtonsUncheckOnlyTheirOwnGroup) {
     Probe& probe = makeProbe();
     HWND dialog = open(probe);
