@@ -7,6 +7,11 @@
 
 namespace d3d9 {
 
+void Counted::drop() {
+    assert(internal_ > 0 && "internal reference released twice");
+    if (--internal_ == 0 && public_ == 0) delete this;
+}
+
 ResourceCore::ResourceCore(Device* device, D3DPOOL pool, bool listed)
     : device_(device), pool_(pool), listed_(listed) {
     if (listed_) device_->addResource(this);

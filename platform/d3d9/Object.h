@@ -26,10 +26,10 @@ public:
     // Virtual so that a texture's level surfaces can hand both counts to
     // the texture that owns them.
     virtual void grab() { ++internal_; }
-    virtual void drop() {
-        assert(internal_ > 0 && "internal reference released twice");
-        if (--internal_ == 0 && public_ == 0) delete this;
-    }
+    // Out of line: inlined into a holder, GCC 12 guesses the dynamic type
+    // and warns of deleting a base subobject that the virtual destructor
+    // deletes correctly.
+    virtual void drop();
     uint32_t publicCount() const { return public_; }
 
 protected:

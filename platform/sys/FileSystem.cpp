@@ -131,7 +131,7 @@ std::u16string fullPath(std::u16string_view path) {
     // A trailing separator names a folder; keep it so the last-separator
     // rule still finds the folder part.
     if (!native.empty() && native.back() == '/' && !joined.empty()) joined += '/';
-    if (joined.empty()) joined = "/";
+    if (joined.empty()) joined.push_back('/');
     return utf8ToUtf16(joined);
 }
 
