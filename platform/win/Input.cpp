@@ -409,9 +409,8 @@ void endPressesOnFocusLoss(HWND host) {
     const int buttons = captureButtons;
     capture = nullptr;
     captureButtons = 0;
-    int left = 0, top = 0;
-    SDL_GetWindowPosition(host->top->window, &left, &top);
-    const POINT local = localPoint(target, cursor.x - left, cursor.y - top);
+    POINT local = cursor;
+    ScreenToClient(target, &local);
     for (int index = 0; index < 5; ++index) {
         if (!(buttons & (1 << index))) continue;
         const UINT message = buttonMessage(index, false, 1);
