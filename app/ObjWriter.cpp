@@ -60,9 +60,10 @@ void putFloat(std::vector<char>& out, float value) { putU32(out, std::bit_cast<u
 // The first index that names no counted vertex, or -1.
 int32_t strayIndex(MeshTools& mesh) {
     const int32_t count = triangleTotal(mesh) * 3;
+    const int32_t vertices = vertexTotal(mesh);
     const uint16_t* index = mesh.indices();
     for (int32_t t = 0; t < count; ++t)
-        if (index[t] >= vertexTotal(mesh)) return t;
+        if (index[t] >= vertices) return t;
     return -1;
 }
 
@@ -261,10 +262,8 @@ bool saveMesh(MeshTools& mesh, const String& path, std::string* why) {
 bool MeshTools::save(String path) { return mesh_file::saveMesh(*this, path, nullptr); }
 
 String Embossa::savePath(const String& imagePath) {
-    const std::u16string_view text(imagePath.text(), size_t(imagePath.length));
-    const size_t cut = lastSeparator(text);
-    const std::u16string folder(cut == std::u16string_view::npos ? std::u16string_view() : text.substr(0, cut));
+    const String folder = folderPart({imagePath.text(), size_t(imagePath.length)});
     String path;
-    path.format(u"%s%s", folder.c_str(), u"\\test.obj");
+    path.format(u"%s%s", folder.text(), u"test.obj");
     return path;
 }

@@ -6,7 +6,6 @@
 #include "render/D3D/D3D.h"
 #include "render/D3D/Device.h"
 #include "resources/Resources.h"
-#include "sys/Unicode.h"
 #include "win/Win.h"
 
 namespace {
@@ -35,14 +34,7 @@ int WinMain(HINSTANCE instance) {
     instanceHandle = instance;
     connectWindowLayer();
     Embossa& object = application();
-    if (IsWindow(object.window)) {
-        SetForegroundWindow(object.window);
-    } else {
-        object.window = nullptr;
-        object.modeless = 0;
-        DialogBoxParamW(instanceHandle, Embossa::kDialogId, nullptr, &Template::dialogProc,
-                        reinterpret_cast<LPARAM>(&object));
-    }
+    object.show(Embossa::kDialogId, nullptr, 0, 1);
     // The device goes while the window layer and its GL context still exist;
     // left to the static destructors it would outlive them.
     object.releaseView();

@@ -13,18 +13,6 @@ namespace {
 
 std::u16string_view view(const String& s) { return {s.text(), size_t(s.length)}; }
 
-String folderPart(std::u16string_view path) {
-    const size_t separator = lastSeparator(path);
-    String folder;
-    if (separator == std::u16string_view::npos) {
-        folder = u"\\";
-    } else {
-        std::u16string before(path.substr(0, separator));
-        folder.format(u"%s%c", before.c_str(), u'\\');
-    }
-    return folder;
-}
-
 void logOpenError(int error) {
     switch (error) {
     case ENOENT: log(u"Error in File(): File or path not found."); break;
@@ -51,6 +39,18 @@ void logOpenError(int error) {
 size_t lastSeparator(std::u16string_view path) {
     const size_t slash = path.rfind(u'/');
     return slash == std::u16string_view::npos ? path.rfind(u'\\') : slash;
+}
+
+String folderPart(std::u16string_view path) {
+    const size_t separator = lastSeparator(path);
+    String folder;
+    if (separator == std::u16string_view::npos) {
+        folder = u"\\";
+    } else {
+        std::u16string before(path.substr(0, separator));
+        folder.format(u"%s%c", before.c_str(), u'\\');
+    }
+    return folder;
 }
 
 void describePath(FileInfo& info, const String& path) {

@@ -37,6 +37,10 @@ public:
 // path follows this rule.
 size_t lastSeparator(std::u16string_view path);
 
+// The folder part of a path up to its last separator, ending in '\'; "\"
+// alone when the path has no separator.
+String folderPart(std::u16string_view path);
+
 // Fills name, folder and absoluteFolder from a path as every stream does:
 // the last '/' separates, or the last '\' when the path has no '/' at all.
 void describePath(FileInfo& info, const String& path);
