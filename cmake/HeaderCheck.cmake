@@ -1,7 +1,8 @@
-# Compiles every public header of a library on its own, so a header that only
-# builds thanks to what its includer happened to include first fails here.
+# Compiles every public header of a library on its own, sub-folders included,
+# so a header that only builds thanks to what its includer happened to
+# include first fails here.
 function(embossa_check_headers target)
-  file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   set(sources)
   foreach(header IN LISTS headers)
