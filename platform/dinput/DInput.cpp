@@ -140,11 +140,8 @@ public:
         return DI_OK;
     }
     HRESULT GetDeviceState(DWORD size, void* data) override {
-        if (!acquired_) return DIERR_NOTACQUIRED;
-        if (foreground_ && focusLosses_ != mirror.focusLosses) {
-            acquired_ = false;
-            return DIERR_INPUTLOST;
-        }
+        // A read fails as a poll would: not acquired, or the focus went.
+        if (const HRESULT hr = Poll(); FAILED(hr)) return hr;
         if (!data) return DIERR_INVALIDPARAM;
         if (keyboard_) {
             if (size != 256) return DIERR_INVALIDPARAM;

@@ -652,7 +652,6 @@ void releaseClip() {
     }
     clippedHost = nullptr;
     pinned = false;
-    clip = screenRect();
 }
 
 } // namespace
@@ -686,7 +685,6 @@ BOOL ClipCursor(const RECT* rect) {
     if (SDL_SetWindowMouseRect(host->top->window, &area) != 0) {
         logOnce(u"ClipCursor: " + sys::utf8ToUtf16(SDL_GetError()));
         clippedHost = nullptr;
-        clip = screenRect();
         return FALSE;
     }
     return TRUE;

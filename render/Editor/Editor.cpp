@@ -19,10 +19,6 @@ bool held(int virtualKey) {
     return GetKeyState(virtualKey) < 0;
 }
 
-bool inside(const RECT& r, POINT p) {
-    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
-
 } // namespace
 
 Editor::Editor(D3D::Device::SwapChain* swapChain, Interface* owner, float gridSize)
@@ -54,14 +50,12 @@ void Editor::update() {
     HWND view = viewWindow();
     RECT client{};
     GetClientRect(view, &client);
-    POINT topLeft{0, 0};
-    ClientToScreen(view, &topLeft);
-    const RECT onScreen{topLeft.x, topLeft.y, topLeft.x + client.right, topLeft.y + client.bottom};
     POINT cursor{};
     GetCursorPos(&cursor);
     computeRay(client, cursor);
 
-    if (inside(onScreen, cursor) && ray.overView) {
+    // The view on top under the cursor is also the cursor inside the view.
+    if (ray.overView) {
         if (GetFocus() != view) SetFocus(view);
         zoom = zoom - kWheelStep * float(int(userInput.wheelUp) - int(userInput.wheelDown));
         zoom = std::clamp(zoom, zoomMinimum, zoomMaximum);
