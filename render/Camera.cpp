@@ -16,7 +16,6 @@ namespace D3D {
 
 namespace {
 
-constexpr float kRadians = 0.017453292f;
 // Short of the pole, so the look vector never flips over it.
 constexpr float kTiltLimit = 89.8f;
 

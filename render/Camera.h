@@ -26,6 +26,9 @@ struct CameraInput {
     uint8_t rightShift = 0;  // doubles the sideways speed
 };
 
+// Degrees to radians, as every angle here is given in degrees.
+inline constexpr float kRadians = 0.017453292f;
+
 // What the cameras read from the input record after its update.
 inline CameraInput cameraInput(const UserInput& input) {
     constexpr int kRightShift = 0x36;

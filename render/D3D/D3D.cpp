@@ -36,8 +36,6 @@ Direct3DFactory& direct3DFactory() {
     return factory;
 }
 
-const char16_t* const kRule = u"----------------------------------------------------------";
-
 void showMissingDirectX() {
     showReport(nullptr, u"Info", u"Need_Newest_DirectX", MB_OK);
     log(u"%s", language().get(String(u"Need_Newest_DirectX")));

@@ -28,8 +28,6 @@ Device device;
 
 namespace {
 
-const char16_t* const kRule = u"----------------------------------------------------------";
-
 String createFlagNames(DWORD flags) {
     static const struct {
         DWORD flag;
@@ -47,12 +45,6 @@ String createFlagNames(DWORD flags) {
         text.append(entry.name, wideLength(entry.name));
     }
     return text;
-}
-
-template <class T>
-void releaseAndClear(T*& object) {
-    if (object) object->Release();
-    object = nullptr;
 }
 
 } // namespace

@@ -17,6 +17,16 @@
 
 namespace D3D {
 
+// The line that frames each block of the device log.
+inline constexpr const char16_t* kRule = u"----------------------------------------------------------";
+
+// Releases a COM reference, if any, and forgets it.
+template <class T>
+void releaseAndClear(T*& object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
 class SwapChainInterface;
 struct RenderTexture;
 

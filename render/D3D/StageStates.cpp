@@ -3,9 +3,14 @@
 
 namespace D3D {
 
+D3DMATRIX identityMatrix() {
+    D3DMATRIX m;
+    for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+    return m;
+}
+
 void setIdentityWorld(IDirect3DDevice9* device) {
-    D3DMATRIX identity{};
-    identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
+    const D3DMATRIX identity = identityMatrix();
     device->SetTransform(D3DTS_WORLD, &identity);
 }
 

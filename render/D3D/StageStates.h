@@ -8,6 +8,7 @@
 
 namespace D3D {
 
+D3DMATRIX identityMatrix();
 void setIdentityWorld(IDirect3DDevice9* device);
 // Stage 0 passes the vertex or lit colour through; no texture, no alpha.
 void useVertexColour(IDirect3DDevice9* device);

@@ -10,7 +10,9 @@
 
 #include "core/Log.h"
 #include "core/Report.h"
+#include "render/Camera.h"
 #include "render/D3D/D3D.h"
+#include "render/D3D/StageStates.h"
 
 namespace D3D {
 
@@ -23,12 +25,6 @@ namespace {
 // Float render and sampler states travel as their bit patterns.
 DWORD floatBits(float value) { return std::bit_cast<DWORD>(value); }
 
-D3DMATRIX identity() {
-    D3DMATRIX m;
-    for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
-    return m;
-}
-
 void describe(RenderTargetEntry& entry, IDirect3DSurface9* surface) {
     D3DSURFACE_DESC desc;
     if (!surface || FAILED(surface->GetDesc(&desc))) return;
@@ -37,19 +33,13 @@ void describe(RenderTargetEntry& entry, IDirect3DSurface9* surface) {
     if (desc.Height) entry.aspect = float(desc.Width) / float(desc.Height);
 }
 
-template <class T>
-void releaseAndClear(T*& object) {
-    if (object) object->Release();
-    object = nullptr;
-}
-
 } // namespace
 
 Device::SwapChain::SwapChain(Interface* callbacks) : callbacks(callbacks) {
-    projection = identity();
-    projection2 = identity();
-    view = identity();
-    viewProjection = identity();
+    projection = identityMatrix();
+    projection2 = identityMatrix();
+    view = identityMatrix();
+    viewProjection = identityMatrix();
 }
 
 Device::SwapChain::~SwapChain() {
@@ -153,7 +143,7 @@ void Device::SwapChain::updateProjection() {
     const UINT w = presentParameters.BackBufferWidth;
     const UINT h = presentParameters.BackBufferHeight;
     if (!w || !h) return;
-    const float yScale = 1.0f / std::tan(fieldOfView * 0.017453292f * 0.5f);
+    const float yScale = 1.0f / std::tan(fieldOfView * kRadians * 0.5f);
     const float xScale = yScale * float(h) / float(w);
     const float zf = 2.09f * farDistance;
     const float zn = nearDistance;

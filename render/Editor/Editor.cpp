@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr float kRadians = 0.017453292f;
 constexpr float kOrbitSpeed = 0.2f; // degrees per unit of mouse motion
 constexpr float kWheelStep = 0.3f;
 
@@ -159,8 +158,8 @@ void Editor::orbit() {
         yaw = yaw - kOrbitSpeed * userInput.mouseMoveX;
         pitch = std::clamp(pitch + kOrbitSpeed * userInput.mouseMoveY, -kPitchLimit, kPitchLimit);
     }
-    const float y = yaw * kRadians;
-    const float p = pitch * kRadians;
+    const float y = yaw * D3D::kRadians;
+    const float p = pitch * D3D::kRadians;
     const float d = scale();
     D3DVECTOR& position = swapChain->position;
     position.x = viewTarget.x + d * (std::cos(p) * std::sin(y));
