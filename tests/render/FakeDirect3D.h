@@ -196,7 +196,6 @@ public:
     Surface* backBuffer = nullptr;
     D3DPRESENT_PARAMETERS parameters;
     std::deque<HRESULT> presentResults;
-    int32_t presents = 0;
 
     HRESULT Present(const RECT*, const RECT*, HWND, const void*, DWORD) override;
     HRESULT GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE, IDirect3DSurface9** surface) override {
@@ -219,7 +218,6 @@ public:
     std::deque<HRESULT> cooperativeResults; // TestCooperativeLevel, else D3D_OK
     std::deque<HRESULT> resetResults;       // Reset, else D3D_OK
     std::deque<HRESULT> createTextureResults;
-    int32_t cooperativeCalls = 0;
     std::vector<D3DPRESENT_PARAMETERS> resets;
     SwapChain* implicit = nullptr;
     Surface* depth = nullptr;
@@ -322,7 +320,6 @@ public:
                                    const void*, UINT) override {
         return D3D_OK;
     }
-    std::vector<uint8_t> lastDrawnVertices;
 };
 
 class Direct3D : public Counted<IDirect3D9> {
@@ -341,7 +338,6 @@ public:
     // CheckDeviceMultiSampleType(surface format, type, levels out).
     std::function<HRESULT(D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD*)> multiSample =
         [](D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD*) { return D3DERR_NOTAVAILABLE; };
-    bool floatBlending = true;
     Device* device = nullptr; // handed out by a successful CreateDevice
     int32_t createDeviceCalls = 0;
     DWORD lastBehaviorFlags = 0;
@@ -376,7 +372,7 @@ public:
                               D3DFORMAT format) override {
         if (usage & D3DUSAGE_DEPTHSTENCIL)
             return adapter && depthFormatOk(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
-        return floatBlending ? D3D_OK : D3DERR_NOTAVAILABLE;
+        return D3D_OK;
     }
     HRESULT CheckDeviceMultiSampleType(UINT, D3DDEVTYPE, D3DFORMAT format, BOOL,
                                        D3DMULTISAMPLE_TYPE type, DWORD* levels) override {
@@ -440,7 +436,6 @@ struct D3DX {
     UINT lastMipLevels = 0;
     D3DFORMAT lastFormat = D3DFMT_UNKNOWN;
     D3DCOLOR lastColorKey = 0;
-    IDirect3D9* created = nullptr; // what Direct3DCreate9 hands out
 
     static std::vector<uint8_t> image(UINT width, UINT height, D3DFORMAT format,
                                       const std::vector<uint32_t>& pixels);
