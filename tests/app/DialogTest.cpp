@@ -167,6 +167,8 @@ void openBox(HWND dialog, UINT, UINT_PTR id, DWORD) {
 
 TEST_F(DialogTest, FrameTimerTicksWhileAMessageBoxIsOpen) {
     using namespace messageBoxTest;
+    open = done = false;
+    start = ticks = 0;
     win::test::holdMessageBoxes(true);
     bool armed = false, closing = false, answered = false;
     run([&](HWND dialog) {
