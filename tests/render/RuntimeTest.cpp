@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "core/Report.h"
 #include "d3d9/D3D9Runtime.h"
 #include "d3d9/WindowHost.h"
+#include "platform/D3D9TestSupport.h"
 #include "render/D3D/D3D.h"
 #include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
@@ -27,39 +27,11 @@
 
 namespace {
 
-struct HostWindow {
-    int width = 0;
-    int height = 0;
-    bool minimised = false;
-};
-
-class Host : public d3d9::WindowHost {
-public:
-    std::map<HWND, std::unique_ptr<HostWindow>> windows;
-
-    HWND add(int width, int height) {
-        auto window = std::make_unique<HostWindow>(HostWindow{width, height});
-        HWND handle = reinterpret_cast<HWND>(window.get());
-        windows[handle] = std::move(window);
-        return handle;
-    }
-    bool isWindow(HWND handle) override { return windows.count(handle) != 0; }
-    bool clientSize(HWND handle, int* width, int* height) override {
-        if (!isWindow(handle)) return false;
-        *width = windows[handle]->width;
-        *height = windows[handle]->height;
-        return true;
-    }
-    bool usable(HWND handle) override { return isWindow(handle) && !windows[handle]->minimised; }
-    void present(HWND, const win::Surface&) override {}
-    bool makeContextCurrent() override { return false; }
-};
-
 using Callbacks = rendertest::RecordingCallbacks;
 
 class Runtime : public ::testing::Test {
 protected:
-    std::shared_ptr<Host> host = std::make_shared<Host>();
+    std::shared_ptr<d3d9test::FakeWindowHost> host = std::make_shared<d3d9test::FakeWindowHost>();
     HWND view = nullptr;
     Callbacks callbacks;
     std::vector<std::u16string> lines;
@@ -123,12 +95,12 @@ TEST_F(Runtime, PresentsAndComesBackFromAMinimisedWindowWithItsNewSize) {
     EXPECT_EQ(chain().present(), D3D_OK);
 
     // Lost while minimised; the window comes back larger after a few waits.
-    HostWindow& window = *host->windows[view];
-    window.minimised = true;
+    d3d9test::FakeWindow& window = host->window(view);
+    window.minimized = true;
     window.width = 320;
     window.height = 240;
     onSleep = [&](uint32_t) {
-        if (sleeps == 3) window.minimised = false;
+        if (sleeps == 3) window.minimized = false;
     };
     d3d9::test::forceDeviceLoss(D3D::currentDevice);
     EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
