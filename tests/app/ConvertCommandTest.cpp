@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "CommandRun.h"
 #include "ReliefSupport.h"
-#include "app/CommandLine.h"
 #include "core/FileArray.h"
 #include "core/PackWriter.h"
 #include "support/TempFolder.h"
@@ -42,28 +42,12 @@ std::string ppm(int w, int h, const Picture& picture) {
 
 Rgb redIf(bool on) { return on ? Rgb{255, 0, 0} : Rgb{0, 0, 0}; }
 
-std::string drain(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text += char(c);
-    std::fclose(file);
-    return text;
-}
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
+using commandrun::Result;
 
 class ConvertCommand : public ::testing::Test {
 protected:
-    Result run(std::vector<std::string> args) {
-        args.insert(args.begin(), "convert");
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        const int code = app::runCommandLine(args, out, err);
-        return {code, drain(out), drain(err)};
+    static Result run(std::vector<std::string> args) {
+        return commandrun::run("convert", std::move(args));
     }
     std::string image(const std::string& name, int w, int h, const Picture& picture) {
         TempFolder::writeBytes(folder / name, ppm(w, h, picture));
@@ -256,10 +240,9 @@ TEST_F(ConvertCommand, FailuresAreOneLineEachAndWriteNothing) {
     };
     for (const Case& c : cases) {
         const Result result = run(c.args);
-        EXPECT_EQ(result.code, 1) << c.args[0];
-        EXPECT_EQ(result.err.rfind("embossa: ", 0), 0u) << result.err;
+        SCOPED_TRACE(c.args[0]);
+        commandrun::expectOneErrorLine(result);
         EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_EQ(result.out, "");
     }
     // The command line never meshes the default checkerboard.

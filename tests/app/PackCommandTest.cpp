@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "CommandRun.h"
 #include "core/Coding.h"
 #include "core/FileArray.h"
 #include "core/FileInterface.h"
@@ -19,20 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string drain(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        text += char(c);
-    std::fclose(file);
-    return text;
-}
+using commandrun::expectOneErrorLine;
+using commandrun::Result;
 
 // Runs in a fresh folder: entry names are the paths as given, so the
 // commands are run as a user would, from the folder that holds the files.
@@ -41,13 +29,7 @@ protected:
     PackCommandTest() : previous_(fs::current_path()) { fs::current_path(temp.path()); }
     ~PackCommandTest() override { fs::current_path(previous_); }
 
-    Result run(std::vector<std::string> args) {
-        args.insert(args.begin(), "pack");
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        int code = app::runCommandLine(args, out, err);
-        return {code, drain(out), drain(err)};
-    }
+    static Result run(std::vector<std::string> args) { return commandrun::run("pack", std::move(args)); }
 
     // An archive with the given names, written by the engine's writer and
     // without its refusals, as a hostile tool might.
@@ -69,12 +51,6 @@ protected:
     static void writeStored(const std::string& path, std::string plain) {
         Coding::encode(reinterpret_cast<uint8_t*>(plain.data()), plain.size());
         TempFolder::writeBytes(path, plain);
-    }
-
-    static void expectOneErrorLine(const Result& r, int code = 1) {
-        EXPECT_EQ(r.code, code);
-        EXPECT_EQ(r.err.rfind("embossa: ", 0), 0u) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
 
     TempFolder temp;

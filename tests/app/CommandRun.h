@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// Runs one of the tool's commands in-process and keeps what it printed, so
+// command tests check exit codes and output without spawning the binary.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+namespace commandrun {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+inline std::string drain(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += char(c);
+    std::fclose(file);
+    return text;
+}
+
+// `embossa VERB ARGS...`
+inline Result run(const std::string& verb, std::vector<std::string> args) {
+    args.insert(args.begin(), verb);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int code = app::runCommandLine(args, out, err);
+    return {code, drain(out), drain(err)};
+}
+
+// Failures are one line on stderr, named after the tool.
+inline void expectOneErrorLine(const Result& r, int code = 1) {
+    EXPECT_EQ(r.code, code);
+    EXPECT_EQ(r.err.rfind("embossa: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+} // namespace commandrun
