@@ -111,7 +111,7 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
             }
             std::FILE* file = logFile.file;
             setLogSink([file](const String& line) {
-                std::string text = sys::utf16ToUtf8(std::u16string_view(line.text(), size_t(line.length)));
+                std::string text = sys::utf16ToUtf8(line.view());
                 std::fputs(text.c_str(), file);
                 if (text.empty() || text.back() != '\n') std::fputc('\n', file);
             });

@@ -23,7 +23,6 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr const char16_t* kPackMarker = u".pack:";
 
-std::u16string_view view(const String& text) { return {text.text(), size_t(text.length)}; }
 
 String engineText(std::u16string_view wide) {
     String text(u"");
@@ -147,11 +146,11 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
             job.output = engineText(sys::fullPath(sys::utf8ToUtf16(options.output)));
         else
             job.output = convertOutputPath(job.image, folder, named);
-        claimed.emplace(sys::nativePath(view(job.image)), "");
+        claimed.emplace(sys::nativePath(job.image.view()), "");
         jobs.push_back(std::move(job));
     }
     for (const Job& job : jobs) {
-        const std::string target = sys::nativePath(view(job.output));
+        const std::string target = sys::nativePath(job.output.view());
         auto [place, fresh] = claimed.emplace(target, job.argument);
         if (fresh) continue;
         if (place->second.empty())
@@ -166,16 +165,16 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
 } // namespace
 
 String convertOutputPath(const String& image, const String& folder, bool namedAfterImage) {
-    const std::u16string_view file = container(view(image));
+    const std::u16string_view file = container(image.view());
     if (!namedAfterImage) return Embossa::savePath(engineText(file));
-    std::u16string directory(view(folder));
+    std::u16string directory(folder.view());
     if (directory.empty()) {
         const size_t cut = lastSeparator(file);
         if (cut != std::u16string_view::npos) directory = file.substr(0, cut);
     }
     while (directory.size() > 1 && (directory.back() == u'/' || directory.back() == u'\\'))
         directory.pop_back();
-    return engineText(directory + u"/" + stem(view(image)) + u".obj");
+    return engineText(directory + u"/" + stem(image.view()) + u".obj");
 }
 
 int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
@@ -206,7 +205,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
             std::fprintf(err, "embossa: %s\n", message.c_str());
             status = kFailed;
         };
-        const std::u16string_view image = view(job.image);
+        const std::u16string_view image = job.image.view();
         const std::string holder = sys::nativePath(container(image));
         if (!sys::fileExists(container(image))) {
             fail(quoted(job.argument) + " does not exist");
@@ -235,7 +234,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
             fail(problem);
             continue;
         }
-        std::fprintf(out, "%s\n", sys::nativePath(view(job.output)).c_str());
+        std::fprintf(out, "%s\n", sys::nativePath(job.output.view()).c_str());
     }
     return status;
 }

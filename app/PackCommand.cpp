@@ -45,7 +45,7 @@ String engineText(std::string_view utf8) {
 }
 
 std::string utf8(const String& text) {
-    return sys::utf16ToUtf8({text.text(), size_t(text.length)});
+    return sys::utf16ToUtf8(text.view());
 }
 
 std::string inQuotes(std::string_view text) {

@@ -11,7 +11,6 @@
 
 namespace {
 
-std::u16string_view view(const String& s) { return {s.text(), size_t(s.length)}; }
 
 void logOpenError(int error) {
     switch (error) {
@@ -54,7 +53,7 @@ String folderPart(std::u16string_view path) {
 }
 
 void describePath(FileInfo& info, const String& path) {
-    std::u16string_view text = view(path);
+    std::u16string_view text = path.view();
     const size_t separator = lastSeparator(text);
     info.name = separator == std::u16string_view::npos ? path : path.sub(int32_t(separator) + 1, -1);
     if (info.name.p == nullptr) info.name = u"";
@@ -71,14 +70,14 @@ File::File(const String& path, int32_t create, int32_t binary, int32_t readOnly)
 
     int error = 0;
     if (create) {
-        descriptor = sys::openFile(view(path),
+        descriptor = sys::openFile(path.view(),
                                    sys::OpenReadWrite | sys::OpenCreate | sys::OpenTruncate |
                                        sys::OpenBinary,
                                    error);
         fileSize = 0;
     } else {
         descriptor = sys::openFile(
-            view(path), (readOnly ? sys::OpenReadOnly : sys::OpenReadWrite) | sys::OpenBinary,
+            path.view(), (readOnly ? sys::OpenReadOnly : sys::OpenReadWrite) | sys::OpenBinary,
             error);
         fileSize = descriptor >= 0 ? int32_t(sys::fileLength(descriptor)) : 0;
     }

@@ -56,7 +56,7 @@ bool PackWriter::begin(const String& name, int32_t size) {
     if (failed_) return false;
     String why;
     if (name.length == 0) return fail(String(u"an entry name is empty"));
-    std::u16string key(name.text(), size_t(name.length));
+    std::u16string key(name.view());
     for (int32_t i = 0; i < name.length; ++i) {
         if (!sys::isAnsiRepresentable(name.p[i])) {
             why.format(u"'%s' has a character that Windows-1252 cannot hold", name);

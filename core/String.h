@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/Format.h"
 
@@ -45,6 +46,7 @@ public:
     void formatList(const char16_t* formatText, const FormatArg* args, int argCount);
 
     const char16_t* text() const { return p ? p : u""; }
+    std::u16string_view view() const { return {text(), size_t(length)}; }
 
     bool operator==(const String& other) const;
 
