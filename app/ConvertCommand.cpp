@@ -21,7 +21,6 @@ namespace {
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr const char16_t* kPackMarker = u".pack:";
 
 
 String engineText(std::u16string_view wide) {
@@ -34,14 +33,13 @@ std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 // The file an image lives in: the archive for "archive.pack:entry".
 std::u16string_view container(std::u16string_view image) {
-    const size_t marker = image.find(kPackMarker);
-    return marker == std::u16string_view::npos ? image : image.substr(0, marker + 5);
+    const PackEntryPath split = splitPackEntryPath(image);
+    return split.isEntry ? split.archive : image;
 }
 
 // "a.png" gives "a"; the entry's own name for an archive entry.
 std::u16string stem(std::u16string_view image) {
-    const size_t marker = image.find(kPackMarker);
-    if (marker != std::u16string_view::npos) image = image.substr(marker + 6);
+    if (const PackEntryPath split = splitPackEntryPath(image); split.isEntry) image = split.entry;
     const size_t cut = lastSeparator(image);
     std::u16string_view name = cut == std::u16string_view::npos ? image : image.substr(cut + 1);
     const size_t dot = name.rfind(u'.');

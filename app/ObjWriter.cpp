@@ -191,7 +191,7 @@ void writePly(MeshTools& mesh, std::vector<char>& out) {
 bool replaceFile(const String& path, const void* data, size_t size, std::string& why) {
     const std::u16string_view text = path.view();
     std::string native = sys::nativePath(text);
-    if (text.find(u".pack:") != std::u16string_view::npos) {
+    if (splitPackEntryPath(text).isEntry) {
         why = "cannot write '" + native + "': pack archive entries are read-only";
         return false;
     }

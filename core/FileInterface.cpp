@@ -8,18 +8,26 @@
 #include "core/Pack.h"
 #include "core/Report.h"
 
+PackEntryPath splitPackEntryPath(std::u16string_view path) {
+    constexpr std::u16string_view kMarker = u".pack:";
+    const size_t marker = path.find(kMarker);
+    if (marker == std::u16string_view::npos) return {};
+    return {true, path.substr(0, marker + 5), path.substr(marker + kMarker.size())};
+}
+
 FileInterface* FileInterface::open(String path, int32_t create, int32_t binary, int32_t readOnly) {
     (void)binary; // every stream is binary
     setReportContext(u"FileInterface", u"open");
     log(u"Filename: %s", path.text());
 
     FileInterface* stream = nullptr;
-    const int32_t marker = path.find(String::borrow(u".pack:"));
-    if (marker < 0) {
+    const PackEntryPath split = splitPackEntryPath(path.view());
+    if (!split.isEntry) {
         stream = new File(path, create, 1, readOnly);
     } else {
-        String archivePath = path.sub(0, marker + 5);
-        String entryName = path.sub(marker + 6, -1);
+        String archivePath, entryName;
+        archivePath.set(split.archive.data(), int32_t(split.archive.size()));
+        entryName.set(split.entry.data(), int32_t(split.entry.size()));
         auto* pack = new Pack(archivePath, create);
         if (pack->valid) {
             auto* entry = new Pack::File(pack, entryName);

@@ -5,8 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/String.h"
+
+// "archive.pack:entry" split at its first ".pack:", the archive keeping its
+// ".pack"; a path without the marker is no entry and has no archive part.
+struct PackEntryPath {
+    bool isEntry = false;
+    std::u16string_view archive;
+    std::u16string_view entry;
+};
+PackEntryPath splitPackEntryPath(std::u16string_view path);
 
 class FileInfo {
 public:
