@@ -214,10 +214,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
             continue;
         }
         tool->imagePath = job.image;
-        FileInterface* file = FileInterface::open(tool->imagePath, 0, 1, 1);
-        const bool opened = file->isOpen && tool->imageFile.load(*file);
-        file->close();
-        if (!opened) {
+        if (!tool->readImageFile()) {
             fail(quoted(job.argument) + (image.size() != container(image).size()
                                              ? " cannot be read (no such entry, or not a pack archive)"
                                              : " cannot be read"));

@@ -180,11 +180,19 @@ void Embossa::onCommand(int command) {
 
 void Embossa::openImage() {
     SetWindowTextW(GetDlgItem(window, kPathField), imagePath.text());
-    FileInterface* file = FileInterface::open(imagePath, 0, 1, 1);
-    imageFile.load(*file);
-    file->close();
+    readImageFile();
     loadHeightmap();
     rebuildMesh();
+}
+
+bool Embossa::readImageFile() {
+    FileInterface* file = FileInterface::open(imagePath, 0, 1, 1);
+    // Loaded even from a stream that did not open, so that a missing file
+    // leaves no earlier image's bytes behind.
+    const bool loaded = imageFile.load(*file);
+    const bool read = file->isOpen && loaded;
+    file->close();
+    return read;
 }
 
 void Embossa::readAxisMode() {

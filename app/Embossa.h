@@ -69,6 +69,9 @@ public:
     static String savePath(const String& imagePath);
     // Reads the image whole and shows it; the path is already in imagePath.
     void openImage();
+    // Reads imagePath's bytes whole into imageFile; false when it cannot be
+    // opened or read.
+    bool readImageFile();
     // Lets go of the view and the input devices; the dialog has ended and the
     // device is about to go.
     void releaseView();
