@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "app/WinMain.h"
 
+#include "core/Language.h"
 #include "core/Log.h"
+#include "core/RelationReader.h"
 #include "core/Report.h"
 #include "render/D3D/D3D.h"
 #include "render/D3D/Device.h"
@@ -23,6 +25,13 @@ void connectWindowLayer() {
     });
 }
 
+// Message boxes read their texts from the table; Direct3D's release empties
+// it again when the dialog ends, so each run fills it afresh.
+void loadLanguageTable() {
+    language().clear();
+    readRelations(language(), englishLanguageTable(), u"English.lang");
+}
+
 } // namespace
 
 Embossa& application() {
@@ -33,6 +42,7 @@ Embossa& application() {
 int WinMain(HINSTANCE instance) {
     instanceHandle = instance;
     connectWindowLayer();
+    loadLanguageTable();
     Embossa& object = application();
     object.show(Embossa::kDialogId, nullptr, 0, 1);
     // The device goes while the window layer and its GL context still exist;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The language table: user-visible texts are named by key in the code and
 // looked up here in the current language, falling back to English and then
-// to the fixed text "==>Error<==". The tool ships no language data, so the
-// process-wide table stays empty and every lookup gives the fallback; the
-// filling side (addRelation) is kept so a relation reader can be added.
+// to the fixed text "==>Error<==". The program fills the process-wide table
+// from the English table it carries (resources/English.lang, read by
+// readRelations); a key missing there still reads "==>Error<==".
 // Process-wide and unsynchronised: main thread only.
 #pragma once
 

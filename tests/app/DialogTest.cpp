@@ -15,6 +15,8 @@
 #include "app/CommandLine.h"
 #include "app/WinMain.h"
 #include "DialogHarness.h"
+#include "core/Language.h"
+#include "core/RelationReader.h"
 #include "core/FrameTimer.h"
 #include "d3d9/ImageCodec.h"
 #include "resources/Resources.h"
@@ -133,6 +135,21 @@ TEST_F(DialogTest, SavesAScreenshotOfTheDialog) {
     });
     EXPECT_TRUE(saved);
     EXPECT_GT(std::filesystem::file_size(path), 1000u);
+}
+
+// The shipped table reads cleanly and has a real text for every box the
+// program can show, so no user ever reads the missing-key fallback.
+TEST(EnglishTable, HasATextForEveryKeyTheProgramLooksUp) {
+    Language table;
+    const RelationReadResult read = readRelations(table, englishLanguageTable(), u"English.lang");
+    EXPECT_EQ(read.problems, 0);
+    EXPECT_EQ(table.englishIndex(), 0);
+    for (const char16_t* key : {u"Error", u"Info", u"Need_Newest_DirectX", u"ErrorDirect3D",
+                                u"D3D_Init_Error", u"Image_Error", u"Save_Error"}) {
+        const String& text = table.get(key);
+        EXPECT_NE(&text, &languageFallbackText()) << sys::utf16ToUtf8(key);
+        EXPECT_GT(text.length, 0) << sys::utf16ToUtf8(key);
+    }
 }
 
 TEST_F(DialogTest, ShowOnAnOpenDialogOnlyBringsItForward) {
