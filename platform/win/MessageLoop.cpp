@@ -40,6 +40,9 @@ std::deque<PostedMessage> queue;
 std::vector<Timer> timers;
 bool quit = false;
 int modalDepth = 0;
+// The end conditions of the modal loops running now, outermost first. A
+// wait nested in any of them gives up once one holds, so the loop can end.
+std::vector<const std::function<bool()>*> modalEnds;
 std::function<void()> idleHook;
 bool inIdleHook = false;
 // Ids for timers without a window, which the platform chooses itself.
@@ -127,12 +130,35 @@ void runIteration(int maxWaitMs, const std::function<bool()>& finished) {
 void runModalLoop(const std::function<bool()>& finished) {
     if (!init()) return;
     ++modalDepth;
+    modalEnds.push_back(&finished);
     const auto ends = [&finished] { return quit || finished(); };
     while (!ends())
         runIteration(100, ends);
+    modalEnds.pop_back();
     // WM_QUIT ends every modal loop, innermost first, as GetMessage returning
     // FALSE does; the outermost one consumes it.
     if (--modalDepth == 0) quit = false;
+}
+
+bool loopsEnding() {
+    if (quit) return true;
+    for (const std::function<bool()>* ends : modalEnds)
+        if ((*ends)()) return true;
+    return false;
+}
+
+bool waitMessages(uint32_t milliseconds) {
+    if (!initialized()) {
+        SDL_Delay(milliseconds);
+        return true;
+    }
+    const uint64_t deadline = nowMs() + milliseconds;
+    for (;;) {
+        if (loopsEnding()) return false;
+        const uint64_t now = nowMs();
+        if (now >= deadline) return true;
+        runIteration(int(deadline - now), loopsEnding);
+    }
 }
 
 bool quitPending() {

@@ -15,6 +15,8 @@ namespace win {
 // already holds after the pass).
 void runIteration(int maxWaitMs, const std::function<bool()>& finished);
 bool quitPending();
+// WM_QUIT is pending or a running modal loop's end condition holds.
+bool loopsEnding();
 void killTimersOf(HWND window);
 void dropMessagesFor(HWND window);
 void resetLoop(); // shutdown: timers, queue and quit forgotten

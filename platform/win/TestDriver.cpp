@@ -228,7 +228,7 @@ void focusAway(HWND window) {
     pushWindowEvent(window, SDL_WINDOWEVENT_FOCUS_LOST);
 }
 
-bool saveScreenshot(HWND window, const std::string& path) {
+bool capture(HWND window, Capture& out) {
     if (!init() || !object(window)) return false;
     HWND host = hostOf(window);
     std::vector<uint8_t> rgba;
@@ -243,17 +243,33 @@ bool saveScreenshot(HWND window, const std::string& path) {
     }
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return false;
-    std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
+    out.width = w;
+    out.height = h;
+    out.pixels.resize(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint8_t* in =
                 rgba.data() + (size_t(area.top + y) * size_t(width) + size_t(area.left + x)) * 4;
-            std::copy_n(in, 3, rgb.data() + (size_t(y) * size_t(w) + size_t(x)) * 3);
+            out.pixels[size_t(y) * size_t(w) + size_t(x)] =
+                uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
         }
+    return true;
+}
+
+bool saveScreenshot(HWND window, const std::string& path) {
+    Capture shot;
+    if (!capture(window, shot)) return false;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(shot.pixels.size() * 3);
+    for (uint32_t pixel : shot.pixels) {
+        rgb.push_back(uint8_t(pixel >> 16));
+        rgb.push_back(uint8_t(pixel >> 8));
+        rgb.push_back(uint8_t(pixel));
+    }
     std::error_code ignored;
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
-    return writePng(path, rgb.data(), w, h);
+    return writePng(path, rgb.data(), shot.width, shot.height);
 }
 
 } // namespace win::test

@@ -19,7 +19,7 @@
 namespace win {
 namespace {
 
-bool initialized = false;
+bool initializedFlag = false;
 bool fellBackToOffscreen = false;
 std::function<void(const std::u16string&)> logFunction;
 std::set<std::u16string> loggedOnce;
@@ -42,8 +42,12 @@ void logOnce(std::u16string_view line) {
     if (loggedOnce.emplace(line).second) log(line);
 }
 
+bool initialized() {
+    return initializedFlag;
+}
+
 bool init() {
-    if (initialized) return true;
+    if (initializedFlag) return true;
     // Closing a dialog's window ends the dialog, not the process; the dialog
     // manager decides that through WM_CLOSE.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -64,12 +68,12 @@ bool init() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
-    initialized = true;
+    initializedFlag = true;
     return true;
 }
 
 void shutdown() {
-    if (!initialized) return;
+    if (!initializedFlag) return;
     // Owned windows go with their owners; what remains are top-level windows.
     for (HWND window : liveWindows())
         if (object(window) && !object(window)->parent) DestroyWindow(window);
@@ -79,7 +83,7 @@ void shutdown() {
     input::reset();
     canvas::shutdown();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    initialized = false;
+    initializedFlag = false;
 }
 
 bool displayMissing() {

@@ -14,8 +14,10 @@
 //  [ ] window classes, menus, other control kinds (the engine uses none)
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "win/DialogTemplate.h"
 #include "win/WinTypes.h"
@@ -26,6 +28,8 @@
 // boxes are logged and answered with their default button.
 namespace win {
 bool init();
+// Whether init() has run and shutdown() has not; asks SDL nothing.
+bool initialized();
 void shutdown();
 bool headless();
 // True when a display was wanted but none could be opened, so the layer runs
@@ -35,6 +39,12 @@ bool displayMissing();
 // it cannot honour); the program points it at the engine's log. The layer
 // cannot link the engine, so it is handed a function. Default: nowhere.
 void setLogFunction(std::function<void(const std::u16string&)> log);
+// Waits up to `milliseconds` while the layer's events, posted messages and
+// timers keep flowing, as a PeekMessage loop does, so a minimised window can
+// come back and a closed one can end the program. Returns false, without
+// waiting on, once WM_QUIT arrived or a running modal dialog was ended: the
+// waiter should give up then. Before init() it only sleeps.
+bool waitMessages(uint32_t milliseconds);
 } // namespace win
 
 // Dialogs
@@ -145,7 +155,16 @@ void closeBox(HWND window); // the title bar's close button
 void focusAway(HWND window);
 // Runs loop iterations until `done` or the timeout; returns whether done.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
-// Saves what the window shows as a PNG; for a control, just its rectangle.
+// What a window shows, painted now and read back: rows top first, each
+// pixel 0xRRGGBB; for a control, just its rectangle.
+struct Capture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+bool capture(HWND window, Capture& out);
+// The same, saved as a PNG.
 bool saveScreenshot(HWND window, const std::string& path);
 // Headless, message boxes are answered at once; held, they open as they
 // would on a display and wait for keys or clicks (GetForegroundWindow is the

@@ -13,7 +13,7 @@
 #include "core/Log.h"
 #include "core/Report.h"
 #include "d3d9/D3DX9.h"
-#include "sys/Time.h"
+#include "win/Win.h"
 #include "sys/Unicode.h"
 
 namespace D3D {
@@ -110,9 +110,14 @@ Direct3DFactory setDirect3DFactory(Direct3DFactory factory) {
     return previous;
 }
 
-void sleepFor(uint32_t milliseconds) {
-    if (sleepFunction()) sleepFunction()(milliseconds);
-    else sys::Sleep(milliseconds);
+bool sleepFor(uint32_t milliseconds) {
+    if (sleepFunction()) {
+        sleepFunction()(milliseconds);
+        return true;
+    }
+    // A wait that reads no window events never sees the restore it waits
+    // for, nor the close or quit that should end it.
+    return win::waitMessages(milliseconds);
 }
 
 int32_t init() {

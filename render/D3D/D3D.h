@@ -61,11 +61,14 @@ void chooseMultiSample(Device::DeviceSettings& settings, const MultiSampleSuppor
 void logDeviceLost();
 
 // Replaceable waits and runtime; an empty function restores the default
-// (sys::Sleep, Direct3DCreate9). Each returns the one it replaces.
+// (a wait that keeps the window layer's messages flowing, Direct3DCreate9).
+// Each returns the one it replaces.
 using SleepFunction = std::function<void(uint32_t milliseconds)>;
 using Direct3DFactory = std::function<IDirect3D9*(UINT sdkVersion)>;
 SleepFunction setSleepFunction(SleepFunction function);
 Direct3DFactory setDirect3DFactory(Direct3DFactory factory);
-void sleepFor(uint32_t milliseconds);
+// Returns false when the program is ending (the dialog was closed or WM_QUIT
+// arrived while it waited): a loop waiting for the device should give up.
+bool sleepFor(uint32_t milliseconds);
 
 } // namespace D3D

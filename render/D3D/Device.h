@@ -69,6 +69,10 @@ public:
     // rendering path reads them.
     int32_t limits[2] = {};
     int32_t lost = 0;
+    // Set while restoreDevice runs. Its waits deliver window messages, and a
+    // frame painted from one of them must not start a second restore inside
+    // the first.
+    bool restoring = false;
     RenderTexture* renderTexture = nullptr;
 
     Device() = default;

@@ -31,14 +31,25 @@ void fitClientArea(HWND window, UINT width, UINT height) {
                  SWP_NOMOVE | kShowWindow);
 }
 
+void logGivingUp() {
+    setReportContext(u"D3D", u"restoreDevice");
+    log(u"The program is ending; the device stays lost");
+}
+
 } // namespace
 
 void Device::restoreDevice() {
+    if (restoring) return; // a frame painted while the restore below waits
     setReportContext(u"D3D", u"restoreDevice");
     if (!device) {
         log(u"D3DDevice is not available (NULL)");
         return;
     }
+    restoring = true;
+    struct EndRestoring {
+        bool& flag;
+        ~EndRestoring() { flag = false; }
+    } endRestoring{restoring};
     SwapChain* first = firstSwapChain();
     if (!first) {
         log(u"There is no swap chain to restore");
@@ -67,9 +78,12 @@ void Device::restoreDevice() {
         lost = 1;
     }
 
+    // The waits keep the window's messages flowing: the restore of a
+    // minimised window arrives through them, and so does the close or quit
+    // that makes waiting on pointless. The device then stays lost.
     HRESULT result;
     do {
-        sleepFor(80);
+        if (!sleepFor(80)) return logGivingUp();
         if (first->callbacks) first->callbacks->whileDeviceLost();
         result = device->TestCooperativeLevel();
     } while (result == D3DERR_DEVICELOST);
@@ -87,16 +101,18 @@ void Device::restoreDevice() {
                 break;
             }
             if (answer == D3DERR_DRIVERINTERNALERROR || answer == D3DERR_OUTOFVIDEOMEMORY) break;
+            bool goOn = true;
             if (answer == D3DERR_DEVICELOST) {
-                sleepFor(80);
+                goOn = sleepFor(80);
             } else if (answer == D3DERR_INVALIDCALL) {
                 // Our rebuilt parameters may be what the device refuses; from
                 // the third refusal on, the last ones it accepted are used.
-                if (++invalidCalls <= 2) sleepFor(50);
+                if (++invalidCalls <= 2) goOn = sleepFor(50);
                 else parameters = first->presentParameters;
             } else {
-                sleepFor(50);
+                goOn = sleepFor(50);
             }
+            if (!goOn) return logGivingUp();
         }
         if (reset) {
             if (parameters.Windowed)

@@ -5,17 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "DialogHarness.h"
 #include "app/CommandLine.h"
+#include "core/FrameTimer.h"
 #include "core/Log.h"
 #include "core/UserInput.h"
 #include "d3d9/ImageCodec.h"
 #include "render/D3D/D3D.h"
 #include "support/TempFolder.h"
+#include "support/Watchdog.h"
 #include "sys/Unicode.h"
 
 namespace {
@@ -379,6 +382,55 @@ TEST_F(ViewTest, WithoutDirect3DTheErrorShowsAndTheDialogStaysUsable) {
                                   stdout, stderr),
               0);
     EXPECT_EQ(TempFolder::readBytes(temp / "test.obj"), TempFolder::readBytes(converted));
+}
+
+// A minimised view loses the device; the restore waits inside the frame,
+// with the dialog's timer and this script still running around it.
+TEST_F(ViewTest, MinimisingLosesTheDeviceAndRestoringDrawsTheViewAgain) {
+    Watchdog watchdog(120, "the dialog never came back from being minimised");
+    int32_t lostWhileMinimised = -1, lostAfter = -1;
+    uint32_t ticksWhileMinimised = 0;
+    win::test::Capture shown;
+    const int result = runSteps({
+        {3, [](HWND dialog) { ShowWindow(dialog, SW_MINIMIZE); }},
+        {1, [&](HWND) { ticksWhileMinimised = frameNumber; }},
+        {5, [&](HWND dialog) {
+             ticksWhileMinimised = frameNumber - ticksWhileMinimised;
+             lostWhileMinimised = D3D::device.lost;
+             ShowWindow(dialog, SW_RESTORE);
+         }},
+        {5, [&](HWND dialog) {
+             lostAfter = D3D::device.lost;
+             win::test::capture(viewControl(dialog), shown);
+         }},
+    });
+    EXPECT_EQ(result, -1);
+    EXPECT_GE(ticksWhileMinimised, 5u); // the timer kept ticking under the wait
+    EXPECT_EQ(lostWhileMinimised, 1);
+    EXPECT_EQ(lostAfter, 0);
+    ASSERT_GT(shown.width, 0);
+    EXPECT_TRUE(isBackground(shown.at(2, 2)));
+}
+
+// Whatever ends the program while the device waits for the window ends it
+// as a close does: WinMain returns -1 and nothing hangs.
+TEST_F(ViewTest, EscapeOrSigtermWhileMinimisedEndsTheProgram) {
+    Watchdog watchdog(120, "a minimised dialog did not end");
+    for (bool sigterm : {false, true}) {
+        bool asked = false;
+        const int result = run([&](HWND dialog) {
+            if (frameNumber < 3 || asked) return;
+            if (!win::minimized(dialog)) {
+                ShowWindow(dialog, SW_MINIMIZE);
+            } else if (D3D::device.lost) {
+                asked = true;
+                if (sigterm) std::raise(SIGTERM); // SDL turns it into a quit event
+                else win::test::pressKey(VK_ESCAPE);
+            }
+        });
+        EXPECT_TRUE(asked) << sigterm;
+        EXPECT_EQ(result, -1) << sigterm;
+    }
 }
 
 TEST_F(ViewTest, ClickingTheRadioThatIsAlreadyOnStillRebuilds) {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The Direct3D layer on the real runtime (OpenGL on Mesa where there is one,
 // else its CPU-only device) with windows of the test's own behind the
-// runtime's window host: start-up, presenting, a minimised window losing the
-// device and getting it back, and the texture manager's pixel paths through
-// the real D3DX (BMP decoding, the DDS round trip of copyToBitmap).
+// runtime's window host: start-up, presenting and the texture manager's pixel
+// paths through the real D3DX (BMP decoding, the DDS round trip of
+// copyToBitmap); and a minimised dialog of the real window layer losing the
+// device and getting it back.
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -24,6 +25,9 @@
 #include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
 #include "support/TempFolder.h"
+#include "support/Watchdog.h"
+#include "win/DialogTemplate.h"
+#include "win/Win.h"
 
 namespace {
 
@@ -89,35 +93,89 @@ protected:
     }
 };
 
-TEST_F(Runtime, PresentsAndComesBackFromAMinimisedWindowWithItsNewSize) {
-    EXPECT_EQ(chain().presentParameters.BackBufferWidth, 200u);
-    EXPECT_EQ(chain().presentParameters.BackBufferHeight, 150u);
-    EXPECT_EQ(chain().present(), D3D_OK);
+// The device window is a control of a real dialog of the window layer, with
+// the runtime's own window host and the default waits: minimising and
+// restoring go through the layer, and the restore reaches the device only
+// if the waits of the restore keep the layer's messages flowing.
+class RuntimeInADialog : public ::testing::Test {
+protected:
+    static constexpr WORD kTemplate = 9301;
+    static constexpr int kView = 1;
+    HWND dialog = nullptr;
+    HWND view = nullptr;
+    Callbacks callbacks;
+    std::vector<std::u16string> lines;
+    ScopedLogSink sink{[this](const String& line) { lines.emplace_back(line.text()); }};
 
-    // Lost while minimised; the window comes back larger after a few waits.
-    d3d9test::FakeWindow& window = host->window(view);
-    window.minimized = true;
-    window.width = 320;
-    window.height = 240;
-    onSleep = [&](uint32_t) {
-        if (sleeps == 3) window.minimized = false;
-    };
-    d3d9::test::forceDeviceLoss(D3D::currentDevice);
+    static INT_PTR quietProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setReportPresenter([](void*, const String&, const String&, uint32_t) { return 1; });
+        registerDialogTemplate(DialogTemplate{kTemplate, u"Restore", u"MS Shell Dlg", 8,
+                                              WS_POPUP | WS_CAPTION, 0, 0, 160, 120, 1033,
+                                              {{kView, u"STATIC", u"", SS_LEFT, 5, 5, 150, 110}}});
+        dialog = CreateDialogParamW(nullptr, kTemplate, nullptr, &quietProc, 0);
+        ASSERT_NE(dialog, nullptr);
+        ShowWindow(dialog, SW_SHOW);
+        view = GetDlgItem(dialog, kView);
+        ASSERT_EQ(D3D::init(), 1);
+        WinShell::Window window(view, 0, 0);
+        ASSERT_EQ(D3D::device.init(window, &callbacks, 54270, 1), 1);
+        callbacks.slots.clear();
+    }
+    void TearDown() override {
+        win::test::setIdleHook(nullptr);
+        D3D::device.release();
+        D3D::release();
+        D3D::device.settings = D3D::Device::DeviceSettings{};
+        setReportPresenter({});
+        // Also forgets a WM_QUIT that no modal loop was there to take.
+        win::shutdown();
+    }
+
+    D3D::Device::SwapChain& chain() { return *D3D::device.firstSwapChain(); }
+};
+
+TEST_F(RuntimeInADialog, AMinimisedDialogComesBackThroughTheLayerWithItsNewSize) {
+    Watchdog watchdog(60, "the device restore never saw the window come back");
+    EXPECT_EQ(chain().present(), D3D_OK);
+    ShowWindow(dialog, SW_MINIMIZE);
+    int passes = 0;
+    // Runs inside the restore's waits: only they can bring the window back.
+    win::test::setIdleHook([&] {
+        if (++passes != 3) return;
+        MoveWindow(view, 0, 0, 320, 240, TRUE);
+        ShowWindow(dialog, SW_RESTORE);
+    });
     EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
+    EXPECT_GE(passes, 3);
     EXPECT_EQ(D3D::device.lost, 0);
     ASSERT_GE(callbacks.slots.size(), 4u);
     EXPECT_EQ(callbacks.slots.front(), 9);
-    EXPECT_EQ(callbacks.slots[callbacks.slots.size() - 2], 10);
+    EXPECT_NE(std::find(callbacks.slots.begin(), callbacks.slots.end(), 11), callbacks.slots.end());
     EXPECT_EQ(callbacks.slots.back(), 12);
     EXPECT_EQ(chain().presentParameters.BackBufferWidth, 320u);
     EXPECT_EQ(chain().presentParameters.BackBufferHeight, 240u);
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"  dwScreenWidth:  320"), lines.end());
 
-    // The pool and the default texture are usable again.
-    ASSERT_NE(D3D::device.renderTexture, nullptr);
-    EXPECT_NE(D3D::device.renderTexture->surface, nullptr);
     chain().beginRender();
     EXPECT_EQ(chain().present(), D3D_OK);
+}
+
+TEST_F(RuntimeInADialog, AQuitWhileMinimisedEndsTheWaitAndLeavesTheDeviceLost) {
+    Watchdog watchdog(60, "the device restore went on waiting after WM_QUIT");
+    EXPECT_EQ(chain().present(), D3D_OK);
+    ShowWindow(dialog, SW_MINIMIZE);
+    win::test::setIdleHook([] { PostQuitMessage(0); });
+    EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
+    EXPECT_EQ(D3D::device.lost, 1);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"The program is ending; the device stays lost"),
+              lines.end());
+    // Released once; the next try gives up at once, as the quit still stands.
+    const auto released = std::count(callbacks.slots.begin(), callbacks.slots.end(), 9);
+    EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
+    EXPECT_EQ(std::count(callbacks.slots.begin(), callbacks.slots.end(), 9), released);
 }
 
 TEST_F(Runtime, DefaultCheckerboardThroughRealLocks) {
