@@ -22,6 +22,11 @@ SwapChain::~SwapChain() {
         if (presented_) glDeleteTextures(1, &presented_);
         glDeleteFramebuffers(2, framebuffers_);
     }
+    // The window would otherwise go on showing a deleted texture (or, once
+    // its name is reused, someone else's) until the next Present, for
+    // example while the device is lost or being restored.
+    if (presented_ && windowHost().isWindow(parameters_.hDeviceWindow))
+        windowHost().present(parameters_.hDeviceWindow, win::Surface{});
 }
 
 HRESULT SwapChain::create(Device* device, D3DPRESENT_PARAMETERS* parameters, bool implicit,
