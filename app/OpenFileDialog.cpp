@@ -11,13 +11,21 @@ using namespace std::string_view_literals;
 
 // Each list is one literal with embedded zeros; the view keeps its full
 // length so the final empty string survives.
+// Every format the decoders read is in the first entry and has one of its
+// own; the formats the tool always offered keep their place at the top.
 constexpr std::u16string_view kImages =
-    u"Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds)\0*.jpg;*.jpeg;*.bmp;*.pcx;*.tga;*.dds\0"
+    u"Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds;*.png;*.dib;*.hdr;*.pfm;*.ppm)\0"
+    u"*.jpg;*.jpeg;*.bmp;*.pcx;*.tga;*.dds;*.png;*.dib;*.hdr;*.pfm;*.ppm\0"
     u"JPEG (*.jpg)\0*.jpg;*.jpeg\0"
     u"Windows or OS/2 Bitmap (*.bmp)\0*.bmp\0"
     u"Zsoft Paintbrush (*.pcx)\0*.pcx\0"
     u"Truevision Targa(*.tga)\0*.tga\0"
     u"DirectDraw surface(*.dds)\0*.dds\0"
+    u"Portable Network Graphics (*.png)\0*.png\0"
+    u"Device-independent bitmap (*.dib)\0*.dib\0"
+    u"Radiance HDR (*.hdr)\0*.hdr\0"
+    u"Portable float map (*.pfm)\0*.pfm\0"
+    u"Portable pixmap (*.ppm)\0*.ppm\0"
     u"All files (*.*)\0*.*\0"
     u"\0"sv;
 
