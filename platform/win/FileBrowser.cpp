@@ -202,6 +202,7 @@ void FileBrowser::refresh() { open(folder_); }
 
 std::optional<std::string> FileBrowser::accept() {
     message_.clear();
+    refusedTooLong_ = false;
     if (text_.find_first_not_of(' ') == std::string::npos)
         return std::nullopt;
     std::string path = resolve(text_);
@@ -219,6 +220,14 @@ std::optional<std::string> FileBrowser::accept() {
         path += "." + defaultExtension_;
     if ((flags_ & OFN_FILEMUSTEXIST) && !isFile(path)) {
         message_ = text_ + "\nFile not found.\nCheck the file name and try again.";
+        return std::nullopt;
+    }
+    if (const size_t units = sys::utf8ToUtf16(path).size(); pathCapacity_ && units >= pathCapacity_) {
+        // Cutting the path would name another file, so it is refused whole.
+        message_ = path + "\nThe path is " + std::to_string(units) + " characters long; at most " +
+                   std::to_string(pathCapacity_ - 1) +
+                   " fit.\nMove or rename the file to a shorter path and try again.";
+        refusedTooLong_ = true;
         return std::nullopt;
     }
     return path;

@@ -75,6 +75,13 @@ public:
     std::optional<std::string> accept();
 
     void setDefaultExtension(std::string extension) { defaultExtension_ = std::move(extension); }
+    // The caller's path buffer in UTF-16 units, terminator included; accept()
+    // refuses a file whose full path would not fit (0: no limit).
+    void setPathCapacity(size_t units) { pathCapacity_ = units; }
+    // Whether the last accept() refused a file because its path is too long:
+    // the one refusal the dialog also shows in a box, since the file exists
+    // and the user could not tell otherwise why it will not open.
+    bool refusedTooLong() const { return refusedTooLong_; }
 
 private:
     std::string resolve(std::string_view typed) const;
@@ -84,6 +91,8 @@ private:
     int filterIndex_ = 0;
     DWORD flags_ = 0;
     std::string defaultExtension_;
+    size_t pathCapacity_ = 0;
+    bool refusedTooLong_ = false;
     std::string folder_;
     std::vector<Entry> entries_;
     std::string text_;

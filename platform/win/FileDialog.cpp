@@ -15,6 +15,7 @@
 
 #include "sys/Unicode.h"
 #include "win/FileBrowser.h"
+#include "win/MessageLoop.h"
 #include "win/Win.h"
 #include "win/WinInternal.h"
 
@@ -33,6 +34,9 @@ public:
     int frames() const { return frames_; }
     const win::FileBrowser& browser() const { return browser_; }
     const std::optional<std::string>& chosen() const { return chosen_; }
+    // A refusal to be shown in a message box, taken once.
+    std::optional<std::string> takeNotice() { return std::exchange(notice_, std::nullopt); }
+    bool hasNotice() const { return notice_.has_value(); }
 
 private:
     void accept();
@@ -56,11 +60,14 @@ private:
     bool keyTaken_ = false; // Enter or Escape already used this frame
     int frames_ = 0;
     std::optional<std::string> chosen_;
+    std::optional<std::string> notice_;
 };
 
 void FileDialogPanel::accept() {
     std::string before = browser_.folder();
     chosen_ = browser_.accept();
+    if (browser_.refusedTooLong())
+        notice_ = browser_.message();
     if (chosen_)
         finished_ = true;
     else if (browser_.folder() != before)
@@ -261,6 +268,7 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
         file, size_t(std::find(file, file + request->nMaxFile, u'\0') - file));
     const int filterIndex = request->nFilterIndex > 0 ? int(request->nFilterIndex) - 1 : 0;
     win::FileBrowser browser(win::parseFilterList(request->lpstrFilter), filterIndex, request->Flags);
+    browser.setPathCapacity(request->nMaxFile);
     if (request->lpstrDefExt)
         browser.setDefaultExtension(sys::utf16ToUtf8(request->lpstrDefExt));
     browser.start(sys::utf16ToUtf8(previous),
@@ -276,7 +284,14 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
     win::setOverlay(owner, [&panel] { panel.draw(); }, title);
     const FileDialogPanel* outer = std::exchange(runningPanel, &panel);
     // Also returns when WM_QUIT arrives; the panel then has chosen nothing.
-    win::runModalLoop([&panel] { return panel.finished(); });
+    // A refusal worth a box interrupts the loop: the box runs a loop of its
+    // own, which cannot start from inside the panel's frame.
+    for (;;) {
+        win::runModalLoop([&panel] { return panel.finished() || panel.hasNotice(); });
+        const std::optional<std::string> notice = panel.takeNotice();
+        if (!notice || panel.finished() || win::quitPending()) break;
+        MessageBoxW(owner, sys::utf8ToUtf16(*notice).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    }
     runningPanel = outer;
     win::setOverlay(owner, {});
 

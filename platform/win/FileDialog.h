@@ -3,6 +3,8 @@
 // browser of our own, drawn in the owner's window by the window layer.
 //  [x] the filter list, its preselected entry, the path buffer in and out
 //  [x] OFN_PATHMUSTEXIST and OFN_FILEMUSTEXIST refuse with a message in the dialog
+//  [x] a file whose path does not fit nMaxFile is refused with a box naming it,
+//      and the dialog stays open for another choice
 //  [x] title, initial folder and default extension
 //  [x] the owner's timers keep ticking while it is open
 //  [ ] multiple selection, hooks, custom templates, read-only box (the engine
@@ -35,7 +37,8 @@ struct OPENFILENAMEW {
 inline constexpr DWORD kOpenFileNameSize = 152;
 
 // 1 with the chosen full path ('/'-separated) in lpstrFile; 0 on cancel or
-// failure, lpstrFile untouched. A path that does not fit nMaxFile is a failure.
+// failure, lpstrFile untouched. A path that does not fit nMaxFile is never
+// returned cut.
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
 
 // What the open dialog shows, for tests that drive it through the loop and

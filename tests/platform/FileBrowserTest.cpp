@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "support/TempFolder.h"
+#include "sys/Unicode.h"
 #include "win/FileDialog.h"
 
 namespace {
@@ -185,6 +186,31 @@ TEST_F(FileBrowserTest, AcceptTakesExistingFilesAndRefusesMissingOnesByFlags) {
     auto free = browser(0);
     free.setText("nowhere/new.jpg");
     EXPECT_EQ(free.accept(), root + "/nowhere/new.jpg");
+}
+
+// The capacity counts UTF-16 units with the terminator, as the caller's
+// buffer does: a path of capacity - 1 units fits, one more does not.
+TEST_F(FileBrowserTest, APathThatWouldNotFitTheCallersBufferIsRefusedAndSaysSo) {
+    const std::string name = "\xC3\xA9.jpg"; // 2 UTF-8 bytes, 1 unit
+    TempFolder::writeBytes(folder / name, "x");
+    const size_t units = sys::utf8ToUtf16(root + "/" + name).size();
+    auto b = browser();
+    b.setPathCapacity(units + 1);
+    b.setText(name);
+    EXPECT_EQ(b.accept(), root + "/" + name);
+    EXPECT_FALSE(b.refusedTooLong());
+
+    b.setPathCapacity(units);
+    b.setText(name);
+    EXPECT_FALSE(b.accept());
+    EXPECT_TRUE(b.refusedTooLong());
+    EXPECT_TRUE(b.message().starts_with(root + "/" + name + "\nThe path is " +
+                                        std::to_string(units) + " characters long; at most " +
+                                        std::to_string(units - 1) + " fit."))
+        << b.message();
+    b.setText("missing.jpg"); // other refusals are no box's business
+    EXPECT_FALSE(b.accept());
+    EXPECT_FALSE(b.refusedTooLong());
 }
 
 TEST_F(FileBrowserTest, StartsOnThePreviousPathElseTheInitialElseTheWorkingFolder) {

@@ -4,6 +4,7 @@
 // counted to show that the loop kept serving it.
 #include "win/FileDialog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -196,12 +197,25 @@ TEST_F(FileDialogLoopTest, WithoutOwnerItRunsInAPlainWindowOfItsOwn) {
     EXPECT_EQ(run(r, {act([&] { win::test::closeBox(GetForegroundWindow()); })}), 0);
     EXPECT_EQ(buffer, before);
 
-    // A path longer than the buffer is refused whole, never cut.
+    // A path longer than the buffer is refused whole, never cut, and a box
+    // names it and says why; the dialog stays open for another choice.
+    std::vector<std::u16string> logged;
+    win::setLogFunction([&](const std::u16string& line) { logged.push_back(line); });
     r.nMaxFile = DWORD(root.size() + 6); // room for root + "/a.jp" and the terminator
     EXPECT_EQ(run(r, {act([&] { win::test::typeText(root + "/a.jpg"); }),
-                      act([] { win::test::pressKey(VK_RETURN); })}),
+                      act([] { win::test::pressKey(VK_RETURN); }),
+                      [] { return win::test::fileDialogView().message.find("characters long") !=
+                                  std::string::npos; },
+                      act([] { win::test::pressKey(VK_ESCAPE); })}),
               0);
+    win::setLogFunction({});
     EXPECT_EQ(buffer, before);
+    const std::u16string box = u"MessageBox: Open: " + sys::utf8ToUtf16(root + "/a.jpg") +
+                               u"\nThe path is " +
+                               sys::utf8ToUtf16(std::to_string(root.size() + 6)) + u" characters long";
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                            [&](const std::u16string& line) { return line.starts_with(box); }),
+              1);
     r.lStructSize = 88; // an older structure the engine never sends
     EXPECT_EQ(GetOpenFileNameW(&r), 0);
 }
