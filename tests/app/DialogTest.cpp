@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -122,19 +123,54 @@ TEST_F(DialogTest, RadioButtonsAndCheckBoxesDriveAxisModeAndFlipFlags) {
     EXPECT_TRUE(xyOffAfterFirst); // radios of one group exclude each other
 }
 
-// Leaves a picture of the dialog beside the build for a person to look at.
-TEST_F(DialogTest, SavesAScreenshotOfTheDialog) {
+// What the dialog shows, read back from its window: the preview holds the
+// placeholder checkerboard, the 3D view its grey background and grid, the
+// buttons their captions on the dialog face. A picture is left beside the
+// build for a person to look at.
+TEST_F(DialogTest, ShowsPreviewViewAndButtonsAsDrawn) {
     const std::string path = std::string(EMBOSSA_BUILD_DIR) + "/screenshots/embossa-dialog.png";
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     bool saved = false;
+    win::test::Capture whole, preview, view, save;
     int iteration = 0;
     run([&](HWND dialog) {
         // A few frames first, so the preview and the focus are drawn.
-        if (++iteration == 5) saved = win::test::saveScreenshot(dialog, path);
-        if (iteration == 5) win::test::pressKey(VK_ESCAPE);
+        if (++iteration != 5) return;
+        saved = win::test::saveScreenshot(dialog, path);
+        win::test::capture(dialog, whole);
+        win::test::capture(GetDlgItem(dialog, 1004), preview);
+        win::test::capture(GetDlgItem(dialog, 1005), view);
+        win::test::capture(GetDlgItem(dialog, 1006), save);
+        win::test::pressKey(VK_ESCAPE);
     });
     EXPECT_TRUE(saved);
-    EXPECT_GT(std::filesystem::file_size(path), 1000u);
+    ASSERT_GT(whole.width, 0);
+    const auto share = [](const win::test::Capture& shot, auto test) {
+        const auto hits = std::count_if(shot.pixels.begin(), shot.pixels.end(), test);
+        return shot.pixels.empty() ? 0.0 : double(hits) / double(shot.pixels.size());
+    };
+    const auto is = [](uint32_t colour) { return [colour](uint32_t p) { return p == colour; }; };
+    const auto luminance = [](uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF); };
+
+    // The bitmap static grows to the 120 x 120 preview: the placeholder's
+    // red and navy squares, half each but for the blended edges.
+    EXPECT_EQ(preview.width, 120);
+    EXPECT_EQ(preview.height, 120);
+    EXPECT_GT(share(preview, is(0xFF0000)), 0.3);
+    EXPECT_GT(share(preview, is(0x000084)), 0.3);
+
+    // The cleared grey fills most of the view; the grid and axes cross it.
+    ASSERT_GT(view.width, 100);
+    EXPECT_GT(share(view, is(0x999999)), 0.5);
+    EXPECT_GT(share(view, [&](uint32_t p) { return luminance(p) < 3 * 0x80; }), 0.005);
+    EXPECT_EQ(view.at(view.width / 2, 2), 0x999999u);
+
+    // "Save": dark caption strokes on a light button face.
+    ASSERT_GT(save.width, 0);
+    EXPECT_GT(share(save, [&](uint32_t p) { return luminance(p) > 3 * 0xC0; }), 0.5);
+    EXPECT_GT(share(save, [&](uint32_t p) { return luminance(p) < 3 * 0x60; }), 0.01);
+    // Below the buttons the dialog face, light and plain, not an undrawn black.
+    EXPECT_GT(luminance(whole.at(whole.width - 3, whole.height - 3)), 3 * 0xC0);
 }
 
 // The shipped table reads cleanly and has a real text for every box the
