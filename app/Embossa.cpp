@@ -2,6 +2,7 @@
 #include "app/Embossa.h"
 
 #include "app/CpuDevice.h"
+#include "app/ObjWriter.h"
 #include "app/OpenFileDialog.h"
 #include "core/Log.h"
 #include "core/UserInput.h"
@@ -162,7 +163,7 @@ void Embossa::onCommand(int command) {
     case kOpenButton:
         if (openFileDialog(window, 1, imagePath)) openImage();
         break;
-    case kSaveButton: mesh.tools().save(savePath(imagePath)); break;
+    case kSaveButton: save(); break;
     case kAxisXZ:
     case kAxisXY:
     case kAxisYZ:
@@ -176,6 +177,13 @@ void Embossa::onCommand(int command) {
         break;
     default: break;
     }
+}
+
+void Embossa::save() {
+    std::string why;
+    if (!mesh_file::saveMesh(mesh.tools(), savePath(imagePath), &why))
+        showReport(window, u"Error", u"Save_Error", MB_OK | MB_ICONERROR,
+                   String(sys::utf8ToUtf16(why).c_str()));
 }
 
 void Embossa::openImage() {

@@ -67,6 +67,9 @@ public:
     // '/', or the last backslash when there is no '/') followed by "\test.obj",
     // joined with a backslash whatever the folder used.
     static String savePath(const String& imagePath);
+    // "Save": the relief to savePath(imagePath); a failure is shown in a
+    // box naming the file and the reason.
+    void save();
     // Reads the image whole and shows it; the path is already in imagePath.
     void openImage();
     // Reads imagePath's bytes whole into imageFile; false when it cannot be

@@ -47,6 +47,18 @@ int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* text
     return logReport(owner, caption, text, style);
 }
 
+int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey, uint32_t style,
+                   const String& detail) {
+    const String& caption = language().get(String(captionKey));
+    String text = language().get(String(textKey));
+    if (detail.length > 0) {
+        text.append(u"\n\n", 2);
+        text.append(detail.text(), detail.length);
+    }
+    if (presenter()) return presenter()(owner, caption, text, style);
+    return logReport(owner, caption, text, style);
+}
+
 void messageBeep(uint32_t type) { log(u"MessageBeep(%u)", type); }
 
 void checkCoordinateRange(float x, float y, float z) {

@@ -3,6 +3,7 @@
 // camera, orbit, zoom, the Ctrl arrows, the gizmo switch, what the view
 // draws, and a dialog that lost Direct3D at start.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -450,23 +451,36 @@ TEST_F(ViewTest, ClickingTheRadioThatIsAlreadyOnStillRebuilds) {
     EXPECT_EQ(after, before);
 }
 
-// With no image the rule gives "\test.obj": the root folder. Where that
-// cannot be written nothing is left behind; where it can (as root), it holds
-// the empty mesh and is removed again.
-TEST_F(ViewTest, SaveWithNoImageWritesTheEmptyMeshToTheRootOrNothing) {
+// With no image the rule gives "\test.obj": the root folder. Whoever runs
+// the test, the outcome is checked: a user who may not write there gets a
+// box naming the file and the reason and nothing is written; root gets the
+// empty mesh, which is removed again.
+TEST_F(ViewTest, SaveWithNoImageWritesTheEmptyMeshToTheRootOrSaysWhyNot) {
     const fs::path root = "/test.obj";
     if (fs::exists(root)) GTEST_SKIP() << "/test.obj already exists; not touching it";
+    const bool mayWrite = ::access("/", W_OK) == 0;
+    std::vector<std::u16string> boxes;
+    ScopedLogSink sink([&](const String& line) {
+        if (line.view().starts_with(u"MessageBox: ")) boxes.emplace_back(line.view());
+    });
     runSteps({{2, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1006)); }},
               {2, [](HWND) {}}});
-    if (!fs::exists(root)) SUCCEED();
-    else {
-        TempFolder temp;
-        Mesh<Embossa::Vertex, 0x12> empty;
-        ASSERT_TRUE(empty.save(String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
-        const std::string written = TempFolder::readBytes(root);
-        fs::remove(root);
-        EXPECT_EQ(written, TempFolder::readBytes(temp / "empty.obj"));
+    if (!mayWrite) {
+        EXPECT_FALSE(fs::exists(root));
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0].starts_with(u"MessageBox: Error: The relief could not be saved."));
+        EXPECT_NE(boxes[0].find(u"'/test.obj'"), std::u16string::npos);
+        EXPECT_NE(boxes[0].find(u"Permission denied"), std::u16string::npos);
+        return;
     }
+    ASSERT_TRUE(fs::exists(root));
+    TempFolder temp;
+    Mesh<Embossa::Vertex, 0x12> empty;
+    ASSERT_TRUE(empty.save(String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
+    const std::string written = TempFolder::readBytes(root);
+    fs::remove(root);
+    EXPECT_EQ(written, TempFolder::readBytes(temp / "empty.obj"));
+    EXPECT_TRUE(boxes.empty());
 }
 
 } // namespace
