@@ -16,8 +16,10 @@ __attribute__((visibility("default"), used)) const char* __asan_default_options(
 // reference without freeing it (it vanishes with LP_NUM_THREADS=0 and under
 // valgrind), so a GUI test can end with a driver-made block nobody points
 // at. Only blocks the driver itself allocated are excused; ours are not.
+// On an X display SDL also starts D-Bus, whose library keeps a connection
+// buffer for the life of the process.
 __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
-    return "leak:_dri.so\n";
+    return "leak:_dri.so\nleak:libdbus-1.so\n";
 }
 
 } // extern "C"
