@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
 #include "app/WinMain.h"
 #include "win/Win.h"
+#include "core/FileInterface.h"
 #include "core/Log.h"
+#include "sys/FileSystem.h"
 #include "sys/Unicode.h"
 
 namespace app {
@@ -56,6 +60,9 @@ constexpr const char* kUsage =
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n";
 
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
 // Keeps the --log file open for the whole run and closes it at exit.
 struct LogFile {
     std::FILE* file = nullptr;
@@ -83,31 +90,37 @@ int runDialogTool(std::FILE* err) {
     return result;
 }
 
-} // namespace
-
-int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-    LogFile logFile;
+// Global options may stand anywhere before a "--"; the words after it go to
+// the command unread, so a file named "--help" can still be converted.
+int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE* out,
+               std::FILE* err) {
     std::vector<std::string> rest;
+    bool showVersion = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--") {
+            rest.insert(rest.end(), args.begin() + std::ptrdiff_t(i), args.end());
+            break;
+        }
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, out);
             return 0;
         }
         if (arg == "--version") {
-            std::fprintf(out, "embossa %s\n", EMBOSSA_VERSION);
-            return 0;
+            showVersion = true;
+            continue;
         }
         if (arg == "--log") {
             if (i + 1 >= args.size()) {
                 std::fputs("embossa: --log needs a file name\n", err);
-                return 2;
+                return kUsageError;
             }
             const std::string& path = args[++i];
             logFile.file = std::fopen(path.c_str(), "a");
             if (!logFile.file) {
-                std::fprintf(err, "embossa: cannot open log file '%s'\n", path.c_str());
-                return 2;
+                std::fprintf(err, "embossa: cannot open log file '%s': %s\n",
+                             sys::printable(path).c_str(), std::strerror(errno));
+                return kUsageError;
             }
             std::FILE* file = logFile.file;
             setLogSink([file](const String& line) {
@@ -119,24 +132,56 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
         }
         rest.push_back(arg);
     }
+    if (showVersion) {
+        if (!rest.empty()) {
+            std::fprintf(err, "embossa: --version takes no other words, not '%s' (see --help)\n",
+                         sys::printable(rest[0]).c_str());
+            return kUsageError;
+        }
+        std::fprintf(out, "embossa %s\n", EMBOSSA_VERSION);
+        return 0;
+    }
 
+    if (!rest.empty() && rest[0] == "--") rest.erase(rest.begin());
     if (!rest.empty() && rest[0] == "convert")
         return runConvertCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (!rest.empty() && rest[0] == "pack")
         return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (rest.size() > 1) {
-        std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
-        return 2;
+        std::fprintf(err, "embossa: unknown command '%s' (see --help)\n",
+                     sys::printable(rest[0]).c_str());
+        return kUsageError;
     }
     if (rest.size() == 1) {
-        if (rest[0].starts_with("-")) {
-            std::fprintf(err, "embossa: unknown option '%s' (see --help)\n", rest[0].c_str());
-            return 2;
+        const std::u16string path = sys::utf8ToUtf16(rest[0]);
+        const PackEntryPath split = splitPackEntryPath(path);
+        // The dialog opens an image that is there; a word that names nothing
+        // is more likely a mistyped command than a picture to show.
+        if (!sys::fileExists(split.isEntry ? split.archive : std::u16string_view(path))) {
+            std::fprintf(err, "embossa: '%s' is neither a command nor a file (see --help)\n",
+                         sys::printable(rest[0]).c_str());
+            return kUsageError;
         }
-        std::u16string path = sys::utf8ToUtf16(rest[0]);
         application().pendingImage = path.c_str();
     }
     return runDialogTool(err);
+}
+
+} // namespace
+
+int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    LogFile logFile;
+    const int status = runCommand(args, logFile, out, err);
+    // Output that never arrived (a full disk, a closed pipe) is a failure
+    // too, even when everything else worked.
+    const bool flushed = std::fflush(out) == 0;
+    const int flushError = errno;
+    if (!flushed || std::ferror(out)) {
+        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n",
+                     flushed ? "" : ": ", flushed ? "" : std::strerror(flushError));
+        return status == 0 ? kFailed : status;
+    }
+    return status;
 }
 
 } // namespace app
