@@ -9,11 +9,11 @@
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
 #include "app/WinMain.h"
-#include "win/Win.h"
 #include "core/FileInterface.h"
 #include "core/Log.h"
 #include "sys/FileSystem.h"
 #include "sys/Unicode.h"
+#include "win/Win.h"
 
 namespace app {
 namespace {
@@ -177,8 +177,8 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
     const bool flushed = std::fflush(out) == 0;
     const int flushError = errno;
     if (!flushed || std::ferror(out)) {
-        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n",
-                     flushed ? "" : ": ", flushed ? "" : std::strerror(flushError));
+        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n", flushed ? "" : ": ",
+                     flushed ? "" : std::strerror(flushError));
         return status == 0 ? kFailed : status;
     }
     return status;

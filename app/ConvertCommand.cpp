@@ -27,10 +27,16 @@ String engineText(std::u16string_view wide) {
     return text;
 }
 
-String engineText(const std::string& utf8) { return engineText(sys::utf8ToUtf16(utf8)); }
+String engineText(const std::string& utf8) {
+    return engineText(sys::utf8ToUtf16(utf8));
+}
 
-std::string quoted(const std::string& text) { return "'" + sys::printable(text) + "'"; }
-std::string quoted(const String& text) { return quoted(sys::utf16ToUtf8(text.view())); }
+std::string quoted(const std::string& text) {
+    return "'" + sys::printable(text) + "'";
+}
+std::string quoted(const String& text) {
+    return quoted(sys::utf16ToUtf8(text.view()));
+}
 
 // The file an image lives in: the archive for "archive.pack:entry".
 std::u16string_view container(std::u16string_view image) {

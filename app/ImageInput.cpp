@@ -43,7 +43,8 @@ bool loadWhole(FileInterface& stream, const std::string& shown, FileArray& bytes
 bool readFile(const String& path, FileArray& bytes, std::string& why) {
     ::File file(path, 0, 1, 1);
     if (!file.isOpen) {
-        why = sys::quotedPath(path.view()) + " " + sys::openFailureReason(path.view(), file.openError);
+        why = sys::quotedPath(path.view()) + " " +
+              sys::openFailureReason(path.view(), file.openError);
         return false;
     }
     return loadWhole(file, sys::quotedPath(path.view()), bytes, why);
@@ -91,8 +92,8 @@ std::string imageDecodeProblem(const String& path, FileArray& bytes) {
     if (bytes.size() == 0) return shown + " is not an image embossa can decode (the file is empty)";
     d3dx::Image ignored;
     std::string reason;
-    if (SUCCEEDED(d3dx::decodeImage(bytes.memory(), size_t(bytes.size()), ignored, nullptr,
-                                    &reason)))
+    if (SUCCEEDED(
+            d3dx::decodeImage(bytes.memory(), size_t(bytes.size()), ignored, nullptr, &reason)))
         return {};
     return shown + " is not an image embossa can decode" +
            (reason.empty() ? std::string() : " (" + sys::printable(reason) + ")");

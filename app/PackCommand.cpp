@@ -218,8 +218,9 @@ void create(const std::string& archive, const std::vector<std::string>& sources)
         // entry name would read as a separator when unpacked.
         if (source.find('\\') != std::string::npos &&
             fs::symlink_status(source, error).type() != fs::file_type::not_found)
-            fail(kBadData, inQuotes(source) +
-                               " has a backslash in its name, which entry names use as a separator");
+            fail(kBadData,
+                 inQuotes(source) +
+                     " has a backslash in its name, which entry names use as a separator");
         std::vector<std::string> parts = components(source);
         if (hasParentStep(parts))
             fail(kBadData,
@@ -295,8 +296,8 @@ std::vector<std::string> safeParts(const String& entryName) {
         fail(kBadData, refusing + "its name holds a NUL character");
     if (isRooted(name)) fail(kBadData, refusing + "it is an absolute path");
     if (startsWithDrive(name))
-        fail(kBadData, refusing + "it begins with a Windows drive (" +
-                           inQuotes(name.substr(0, 2)) + ")");
+        fail(kBadData,
+             refusing + "it begins with a Windows drive (" + inQuotes(name.substr(0, 2)) + ")");
     if (hasParentStep(parts)) fail(kBadData, refusing + "it contains '..'");
     if (parts.empty()) fail(kBadData, refusing + "it does not name a file");
     return parts;
@@ -380,7 +381,8 @@ public:
         if (finished) return;
         staged.clear(); // each AtomicFile removes its temporary
         std::error_code ignored;
-        for (auto file = placed.rbegin(); file != placed.rend(); ++file) fs::remove(*file, ignored);
+        for (auto file = placed.rbegin(); file != placed.rend(); ++file)
+            fs::remove(*file, ignored);
         // remove() leaves a folder that is not empty: someone else's files stay.
         for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
             fs::remove(*folder, ignored);
@@ -437,8 +439,8 @@ void extract(const std::string& archive, const std::string& folder, bool force) 
         auto file = std::make_unique<sys::AtomicFile>(engineText(placement.path.string()).view());
         Pack::File entry(pack.get(), placement.entry);
         bool written = file->open() && copyEntry(entry, [&](const char* bytes, int32_t n) {
-            return file->write(bytes, size_t(n));
-        });
+                           return file->write(bytes, size_t(n));
+                       });
         if (written) written = file->seal();
         if (!written)
             fail(kBadData, !file->error().empty()

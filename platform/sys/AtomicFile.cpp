@@ -72,7 +72,9 @@ AtomicFile::~AtomicFile() {
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
-bool AtomicFile::fail(const char* step) { return fail(step, std::strerror(errno), errno); }
+bool AtomicFile::fail(const char* step) {
+    return fail(step, std::strerror(errno), errno);
+}
 
 bool AtomicFile::fail(const char* step, const char* reason, int error) {
     if (!failed_) {
@@ -175,7 +177,8 @@ bool rewriteInPlace(std::u16string_view target, const void* data, size_t size, s
     const int fd = ::open(native.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 && errno == ENXIO) return notRegular();
     if (fd < 0)
-        return fail(errno, "its folder allows no new file, and the file cannot be rewritten in place");
+        return fail(errno,
+                    "its folder allows no new file, and the file cannot be rewritten in place");
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -183,9 +186,8 @@ bool rewriteInPlace(std::u16string_view target, const void* data, size_t size, s
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const off_t oldSize = info.st_size;
-    if (off_t(size) > oldSize &&
-        ::fallocate(fd, 0, oldSize, off_t(size) - oldSize) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS) {
+    if (off_t(size) > oldSize && ::fallocate(fd, 0, oldSize, off_t(size) - oldSize) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
         const int error = errno;
         // A refused reservation may still have grown the file part way.
         [[maybe_unused]] int ignored = ::ftruncate(fd, oldSize);

@@ -156,10 +156,14 @@ std::string printable(std::string_view utf8) {
         const unsigned char byte = static_cast<unsigned char>(utf8[i]);
         const size_t length = sequenceLength(utf8, i);
         if (length == 0 || (length == 1 && (byte < 0x20 || byte == 0x7F))) {
-            if (byte == '\n') out += "\\n";
-            else if (byte == '\r') out += "\\r";
-            else if (byte == '\t') out += "\\t";
-            else appendEscape(out, "\\x", byte, 2);
+            if (byte == '\n')
+                out += "\\n";
+            else if (byte == '\r')
+                out += "\\r";
+            else if (byte == '\t')
+                out += "\\t";
+            else
+                appendEscape(out, "\\x", byte, 2);
             ++i;
         } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
             // U+0080..U+009F: terminals take U+009B alone as the start of a command.

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "CommandRun.h"
@@ -221,7 +221,8 @@ TEST_F(ConvertCommand, ArchiveEntriesWriteBesideTheArchive) {
 
     result = run({(folder / "art" / "set.pack").string() + ":pics/missing.ppm", "-o", (folder / "m.obj").string()});
     EXPECT_EQ(result.code, 1);
-    EXPECT_NE(result.err.find("set.pack' has no entry 'pics/missing.ppm'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("set.pack' has no entry 'pics/missing.ppm'"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(ConvertCommand, FailuresAreOneLineEachAndWriteNothing) {
@@ -237,10 +238,12 @@ TEST_F(ConvertCommand, FailuresAreOneLineEachAndWriteNothing) {
     const std::vector<Case> cases = {
         {{(folder / "missing.png").string()}, "missing.png' does not exist"},
         {{(folder / "fake.png").string()}, "is not an image embossa can decode ("},
-        {{(folder / "empty.png").string()}, "is not an image embossa can decode (the file is empty)"},
+        {{(folder / "empty.png").string()},
+         "is not an image embossa can decode (the file is empty)"},
         {{folder.path().string()}, "is a folder"},
         {{(folder / "loop-a.png").string()}, "too many levels of symbolic links"},
-        {{good, "-o", (folder / "no" / "such" / "out.obj").string()}, "cannot create a temporary file"},
+        {{good, "-o", (folder / "no" / "such" / "out.obj").string()},
+         "cannot create a temporary file"},
         {{good, "-o", (folder / "good.ppm").string() + "/x.obj"}, "Not a directory"},
     };
     for (const Case& c : cases) {
@@ -281,7 +284,8 @@ TEST_F(ConvertCommand, PipesAreRefusedAsImagesAndAsOutputs) {
     ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status << " (a blocked pipe?)";
     EXPECT_EQ(outcome.report, "1 embossa: '" + (folder / "pipe.ppm").string() +
                                   "' is not a regular file (a pipe, device or socket)\n"
-                                  "1 embossa: cannot write '" + (folder / "pipe.obj").string() +
+                                  "1 embossa: cannot write '" +
+                                  (folder / "pipe.obj").string() +
                                   "': it is not a regular file (a pipe, device or socket)\n");
     EXPECT_FALSE(fs::exists(folder / "out.obj"));
     EXPECT_TRUE(fs::is_fifo(folder / "pipe.obj"));
@@ -329,9 +333,14 @@ TEST_F(ConvertCommand, NamesArePrintedWithControlCharactersEscaped) {
 
 TEST_F(ConvertCommand, UsageErrorsExitTwo) {
     const std::string good = image("good.ppm", 2, 2, [](int, int) { return redIf(true); });
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {good, "--axis", "zz"}, {good, "--axis"}, {good, "--bogus"},
-          {good, "-o"}, {""}, {good, ""}, {good, "-o", ""}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {good, "--axis", "zz"},
+                                                 {good, "--axis"},
+                                                 {good, "--bogus"},
+                                                 {good, "-o"},
+                                                 {""},
+                                                 {good, ""},
+                                                 {good, "-o", ""}}) {
         const Result result = run(args);
         EXPECT_EQ(result.code, 2);
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;

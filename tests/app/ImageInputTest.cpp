@@ -127,8 +127,7 @@ TEST_F(ImageInputTest, DecodeProblemsNameTheFileAndTheDecodersReason) {
     FileArray garbage;
     garbage.write("GIF89a and then nothing sensible", 32);
     const std::string problem = app::imageDecodeProblem(engineText(at("fake.png")), garbage);
-    EXPECT_EQ(problem.rfind("'" + at("fake.png") + "' is not an image embossa can decode (", 0),
-              0u)
+    EXPECT_EQ(problem.rfind("'" + at("fake.png") + "' is not an image embossa can decode (", 0), 0u)
         << problem;
 
     FileArray empty;

@@ -289,7 +289,8 @@ TEST_F(SafeSave, DevicesAndPipesAreRefusedNotWrittenInPlace) {
     EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device must never be renamed over";
     EXPECT_TRUE(fs::is_symlink(folder / "full.obj"));
     EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
-    for (const char* name : {"full.obj", "pipe.obj", "pipe"}) fs::remove(folder / name);
+    for (const char* name : {"full.obj", "pipe.obj", "pipe"})
+        fs::remove(folder / name);
     expectOldFileAlone();
 }
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -40,7 +40,8 @@ protected:
     // without the writer's refusals, as a hostile tool might make it.
     static void writeArchive(const std::string& path, const std::vector<std::string>& names) {
         std::vector<std::pair<std::string, std::string>> entries;
-        for (const std::string& name : names) entries.emplace_back(name, "X");
+        for (const std::string& name : names)
+            entries.emplace_back(name, "X");
         writeEntries(path, entries);
     }
     static void writeEntries(const std::string& path,
@@ -334,7 +335,8 @@ TEST_F(PackCommandTest, RefusalsSayWhatIsReallyWrong) {
     TempFolder::writeBytes("q\\r.txt", "x");
     const Result backslash = run({"create", "out.pack", "q\\r.txt"});
     expectOneErrorLine(backslash);
-    EXPECT_NE(backslash.err.find("has a backslash in its name"), std::string::npos) << backslash.err;
+    EXPECT_NE(backslash.err.find("has a backslash in its name"), std::string::npos)
+        << backslash.err;
 
     // Pipes are neither packed, nor read as archives, nor replaced by one;
     // in a child, so a regression that blocks ends by the alarm.

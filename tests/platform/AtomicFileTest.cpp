@@ -141,7 +141,8 @@ TEST(AtomicFile, RewriteInPlaceReservesItsSpaceFirst) {
     ASSERT_TRUE(outcome.exited);
     EXPECT_EQ(outcome.status, 0) << "the rewrite claimed success past the size limit";
     EXPECT_NE(outcome.report.find("File too large"), std::string::npos) << outcome.report;
-    EXPECT_NE(outcome.report.find("in place; it is as it was"), std::string::npos) << outcome.report;
+    EXPECT_NE(outcome.report.find("in place; it is as it was"), std::string::npos)
+        << outcome.report;
     EXPECT_EQ(TempFolder::readBytes(target), "old");
 
     ASSERT_EQ(::mkfifo((temp / "pipe.obj").c_str(), 0600), 0);

@@ -19,12 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string wide(const std::string& utf8) { return sys::utf8ToUtf16(utf8); }
+std::u16string wide(const std::string& utf8) {
+    return sys::utf8ToUtf16(utf8);
+}
 
 class FileSystemTest : public ::testing::Test {
 protected:
-    std::string at(const std::string& relative) const { return (temp.path() / "").string() + relative; }
-    std::string native(const std::string& relative) const { return sys::nativePath(wide(at(relative))); }
+    std::string at(const std::string& relative) const {
+        return (temp.path() / "").string() + relative;
+    }
+    std::string native(const std::string& relative) const {
+        return sys::nativePath(wide(at(relative)));
+    }
 
     TempFolder temp;
 };
@@ -91,7 +97,8 @@ TEST_F(FileSystemTest, OnlyRegularFilesOpenAndEachRefusalHasItsReason) {
                 int error = 0;
                 const int descriptor = sys::openFile(wide(c.path), c.flags, error);
                 const std::string reason = sys::openFailureReason(wide(c.path), error);
-                if (descriptor >= 0 || error != c.error || reason.find(c.reason) == std::string::npos)
+                if (descriptor >= 0 || error != c.error ||
+                    reason.find(c.reason) == std::string::npos)
                     report += c.path + ": error " + std::to_string(error) + ", " + reason + "\n";
             }
             return 0;

@@ -41,9 +41,10 @@ TEST(Unicode, PrintableEscapesControlsAndBadBytesOnly) {
     EXPECT_EQ(sys::printable("line\nnext\r\t"), "line\\nnext\\r\\t");
     EXPECT_EQ(sys::printable("a\0b"s), "a\\x00b");
     EXPECT_EQ(sys::printable("del\x7F"), "del\\x7F");
-    EXPECT_EQ(sys::printable("csi\xC2\x9B" "31m"), "csi\\u009B31m"); // C1 control U+009B
-    EXPECT_EQ(sys::printable("\xFF\xC3"), "\\xFF\\xC3");            // not UTF-8, cut short
-    EXPECT_EQ(sys::printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");   // an encoded surrogate
+    // The C1 control U+009B, a bad byte and a cut-short sequence, an encoded surrogate.
+    EXPECT_EQ(sys::printable(std::string("csi\xC2\x9B") + "31m"), "csi\\u009B31m");
+    EXPECT_EQ(sys::printable("\xFF\xC3"), "\\xFF\\xC3");
+    EXPECT_EQ(sys::printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");
     // Printable text passes unchanged, Windows-style backslashes included,
     // so escaping what was escaped changes nothing.
     const std::string plain = "C:\\img\\caf\xC3\xA9 \xC2\xA0\xE4\xB8\x80\xF0\x9F\x98\x80.png";
