@@ -124,11 +124,16 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
                 std::fputs("embossa: --log needs a file name\n", err);
                 return kUsageError;
             }
-            const std::string& path = args[++i];
-            logFile.file = std::fopen(path.c_str(), "a");
+            const std::u16string path = sys::utf8ToUtf16(args[++i]);
+            // Through the file layer, so a pipe cannot stall the start.
+            int error = 0;
+            const int descriptor = sys::openFile(
+                path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate, error);
+            logFile.file = descriptor >= 0 ? ::fdopen(descriptor, "a") : nullptr;
             if (!logFile.file) {
-                std::fprintf(err, "embossa: cannot open log file '%s': %s\n",
-                             sys::printable(path).c_str(), std::strerror(errno));
+                sys::closeFile(descriptor);
+                std::fprintf(err, "embossa: log file %s %s\n", sys::quotedPath(path).c_str(),
+                             sys::openFailureReason(path, error ? error : errno).c_str());
                 return kUsageError;
             }
             std::FILE* file = logFile.file;

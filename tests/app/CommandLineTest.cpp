@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -49,6 +50,19 @@ TEST(CommandLine, AWordThatIsNeitherACommandNorAFileIsAUsageError) {
     }
     expectOneErrorLine(runWords({"frobnicate", "more"}), 2);
     expectOneErrorLine(runWords({"--bogus"}), 2);
+
+    // The log is a file like any output: a pipe is refused, not waited on.
+    TempFolder temp;
+    ASSERT_EQ(::mkfifo((temp / "log").c_str(), 0600), 0);
+    const child::Outcome outcome = child::run(
+        [&](std::string& report) {
+            report = runWords({"--log", (temp / "log").string(), "--version"}).err;
+            return 0;
+        },
+        10);
+    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status << " (a blocked open?)";
+    EXPECT_EQ(outcome.report, "embossa: log file '" + (temp / "log").string() +
+                                  "' is not a regular file (a pipe, device or socket)\n");
 }
 
 TEST(CommandLine, OutputThatCannotBeWrittenFailsTheRun) {
