@@ -278,6 +278,28 @@ TEST_F(PackCommandTest, AFailureWhileWritingTakesBackWhatTheRunWrote) {
     }
 }
 
+// The same on a disk that really fills up, where the system allows a
+// small one to be mounted.
+TEST_F(PackCommandTest, AFullDiskTakesBackWhatTheRunWrote) {
+    writeEntries("big.pack", {{"first/small.txt", "small"},
+                              {"second.bin", std::string(200 * 1024, 'b')}});
+    fs::create_directories("disk");
+    const child::Outcome outcome = child::run([&](std::string& report) {
+        if (!child::mountSmallDisk("disk", 64 * 1024)) return child::kCannotSetUp;
+        fs::create_directories("disk/dest");
+        const Result result = run({"extract", "big.pack", "disk/dest"});
+        report = result.err;
+        for (const std::string& name : namesIn("disk")) report += "left: " + name + "\n";
+        return result.code;
+    });
+    if (outcome.exited && outcome.status == child::kCannotSetUp)
+        GTEST_SKIP() << "cannot mount a small disk here (needs root)";
+    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.report, "embossa: cannot write 'disk/dest/second.bin': No space left on "
+                              "device\nleft: dest\n");
+}
+
 TEST_F(PackCommandTest, CreateRefusesAnArchiveAmongItsInputs) {
     fs::create_directories("src/deeper");
     TempFolder::writeBytes("src/a.png", "the user's image");

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Runs part of a test in a forked child, for what must not touch the test
-// runner itself: resource limits, signal dispositions, giving up root, or a
-// call that hangs when the code under test regresses (the child is then
-// ended by an alarm instead of stalling the suite).
+// runner itself: resource limits, signal dispositions, giving up root, a
+// disk of its own to fill, or a call that hangs when the code under test
+// regresses (the child is then ended by an alarm instead of stalling the
+// suite).
 #pragma once
 
 #include <csignal>
 #include <functional>
 #include <grp.h>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +68,16 @@ inline bool dropToNobody() {
     constexpr uid_t kNobody = 65534;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
            ::geteuid() == kNobody;
+}
+
+// In a child only: mounts a tmpfs of `bytes` on the existing folder `at`,
+// in a mount namespace of the child's own, so a full disk can be met for
+// real and vanishes with the child. Needs root; false where not allowed.
+inline bool mountSmallDisk(const std::string& at, size_t bytes) {
+    return ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", at.c_str(), "tmpfs", 0,
+                   ("size=" + std::to_string(bytes)).c_str()) == 0;
 }
 
 // Exit status a child uses to say it could not set up its conditions; the
