@@ -127,8 +127,8 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
             const std::u16string path = sys::utf8ToUtf16(args[++i]);
             // Through the file layer, so a pipe cannot stall the start.
             int error = 0;
-            const int descriptor = sys::openFile(
-                path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate, error);
+            const int descriptor =
+                sys::openFile(path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate, error);
             logFile.file = descriptor >= 0 ? ::fdopen(descriptor, "a") : nullptr;
             if (!logFile.file) {
                 sys::closeFile(descriptor);

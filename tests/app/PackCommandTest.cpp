@@ -281,15 +281,16 @@ TEST_F(PackCommandTest, AFailureWhileWritingTakesBackWhatTheRunWrote) {
 // The same on a disk that really fills up, where the system allows a
 // small one to be mounted.
 TEST_F(PackCommandTest, AFullDiskTakesBackWhatTheRunWrote) {
-    writeEntries("big.pack", {{"first/small.txt", "small"},
-                              {"second.bin", std::string(200 * 1024, 'b')}});
+    writeEntries("big.pack",
+                 {{"first/small.txt", "small"}, {"second.bin", std::string(200 * 1024, 'b')}});
     fs::create_directories("disk");
     const child::Outcome outcome = child::run([&](std::string& report) {
         if (!child::mountSmallDisk("disk", 64 * 1024)) return child::kCannotSetUp;
         fs::create_directories("disk/dest");
         const Result result = run({"extract", "big.pack", "disk/dest"});
         report = result.err;
-        for (const std::string& name : namesIn("disk")) report += "left: " + name + "\n";
+        for (const std::string& name : namesIn("disk"))
+            report += "left: " + name + "\n";
         return result.code;
     });
     if (outcome.exited && outcome.status == child::kCannotSetUp)

@@ -76,8 +76,7 @@ inline bool dropToNobody() {
 inline bool mountSmallDisk(const std::string& at, size_t bytes) {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount("tmpfs", at.c_str(), "tmpfs", 0,
-                   ("size=" + std::to_string(bytes)).c_str()) == 0;
+           ::mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0;
 }
 
 // Exit status a child uses to say it could not set up its conditions; the
