@@ -264,29 +264,6 @@ TEST_F(SafeSave, FileSizeLimitInAChildProcess) {
     expectOldFileAlone();
 }
 
-// A disk that really fills up, where the system allows a small one to be
-// mounted: the save fails with the reason and the old file stays whole.
-TEST_F(SafeSave, FullDiskLeavesTheOldFileAndNoTemporary) {
-    fs::create_directory(folder / "disk");
-    const fs::path saved = folder / "disk" / "test.obj";
-    const child::Outcome outcome = child::run([&](std::string& report) {
-        if (!child::mountSmallDisk((folder / "disk").string(), 64 * 1024))
-            return child::kCannotSetUp;
-        TempFolder::writeBytes(saved, old);
-        const bool done = mesh_file::saveMesh(tool->mesh, enginePath(saved), &report);
-        for (const auto& entry : fs::directory_iterator(folder / "disk"))
-            report += "\nleft: " + entry.path().filename().string();
-        report += "\nholds: " + TempFolder::readBytes(saved);
-        return done ? 1 : 0;
-    });
-    if (outcome.exited && outcome.status == child::kCannotSetUp)
-        GTEST_SKIP() << "cannot mount a small disk here (needs root)";
-    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
-    EXPECT_EQ(outcome.status, 0) << outcome.report;
-    EXPECT_EQ(outcome.report, "cannot write '" + saved.string() +
-                                  "': No space left on device\nleft: test.obj\nholds: " + old);
-}
-
 TEST_F(SafeSave, DevicesAndPipesAreRefusedNotWrittenInPlace) {
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     // The extension picks the format, so each is reached through a link.

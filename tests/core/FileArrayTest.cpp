@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-// A memory file's growth: whole steps, the 32-bit size limit, and memory the
-// allocator refuses, which must end as a short write or a failed load with a
-// log line, never as an exception through the engine's no-throw streams.
+// A memory file's growth when the allocator refuses: a short write or a
+// failed load with a log line, never an exception through the engine's
+// no-throw streams.
 #include "core/FileArray.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <string>
@@ -24,18 +23,6 @@ class HugeSource : public FileArray {
 public:
     int32_t size() override { return INT32_MAX - 1; }
 };
-
-TEST(FileArray, GrowsInWholeStepsUpToTheStreamLimit) {
-    FileArray file;
-    const std::string bytes(5000, 'x');
-    EXPECT_EQ(file.write(bytes.data(), 5000), 5000);
-    EXPECT_EQ(file.capacity, 8192u);
-    EXPECT_EQ(file.used, 5000u);
-    // Past 2^31 - 1 bytes the stream could not address its own end.
-    file.position = uint32_t(INT32_MAX) - 2;
-    EXPECT_EQ(file.write(bytes.data(), 10), 0);
-    EXPECT_EQ(file.used, 5000u);
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
