@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
 #include "app/WinMain.h"
-#include "win/Win.h"
+#include "core/FileInterface.h"
 #include "core/Log.h"
+#include "sys/FileSystem.h"
 #include "sys/Unicode.h"
+#include "win/Win.h"
 
 namespace app {
 namespace {
@@ -32,29 +36,41 @@ constexpr const char* kUsage =
     "      go to NAME.obj each (a.png -> a.obj), in folder OUT or beside the\n"
     "      image. An IMAGE may be ARCHIVE.pack:ENTRY (output beside the archive).\n"
     "      The extension of OUT picks the format: .obj, .stl (binary) or .ply\n"
-    "      (binary). An existing file is replaced only by a complete new one.\n"
+    "      (binary). An existing file is replaced only by a complete new one;\n"
+    "      in a folder that allows no new file, it is rewritten in place.\n"
     "      Prints each file written; exits 1 if an image could not be read,\n"
-    "      decoded or saved.\n"
+    "      decoded or saved, 2 for a usage error (nothing is converted).\n"
     "\n"
     "Pack archives:\n"
     "  pack create ARCHIVE FILE|FOLDER...\n"
     "      packs files, and folders with everything below them in sorted order;\n"
     "      entry names are the relative paths as given, with '/' separators.\n"
-    "      Absolute paths, '..' and names outside Windows-1252 are refused.\n"
-    "      ARCHIVE is replaced only once the new archive is complete.\n"
+    "      Absolute paths, drive prefixes (C:), '..' and names outside\n"
+    "      Windows-1252 are refused, and so is an ARCHIVE that is one of the\n"
+    "      inputs or lies in an input folder. ARCHIVE is replaced only once the\n"
+    "      new archive is complete.\n"
     "  pack list ARCHIVE\n"
     "      prints each entry's size and name.\n"
     "  pack extract ARCHIVE [FOLDER] [--force]\n"
     "      writes every entry below FOLDER (default: the current folder),\n"
-    "      creating sub-folders. Entries with absolute names or '..' are refused\n"
-    "      and nothing is written. An existing file stops the extraction with an\n"
-    "      error naming it, before anything is written; --force replaces such\n"
-    "      files instead.\n"
+    "      creating sub-folders, or nothing at all. Entries with absolute names,\n"
+    "      drive prefixes or '..', entries that clash with each other and\n"
+    "      existing files are found before anything is written (--force replaces\n"
+    "      existing files instead); a failure while writing removes what was\n"
+    "      written and says why.\n"
+    "\n"
+    "Only regular files and archive entries are read or written; pipes and\n"
+    "devices are refused. A path that exists is taken as written; in one that\n"
+    "does not, '\\' separates folders as '/' does. Exit status: 0 done,\n"
+    "1 failed, 2 usage error.\n"
     "\n"
     "Options:\n"
     "  --log FILE   append the developer log to FILE\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n";
+
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
 
 // Keeps the --log file open for the whole run and closes it at exit.
 struct LogFile {
@@ -83,31 +99,42 @@ int runDialogTool(std::FILE* err) {
     return result;
 }
 
-} // namespace
-
-int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-    LogFile logFile;
+// Global options may stand anywhere before a "--"; the words after it go to
+// the command unread, so a file named "--help" can still be converted.
+int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE* out,
+               std::FILE* err) {
     std::vector<std::string> rest;
+    bool showVersion = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--") {
+            rest.insert(rest.end(), args.begin() + std::ptrdiff_t(i), args.end());
+            break;
+        }
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, out);
             return 0;
         }
         if (arg == "--version") {
-            std::fprintf(out, "embossa %s\n", EMBOSSA_VERSION);
-            return 0;
+            showVersion = true;
+            continue;
         }
         if (arg == "--log") {
             if (i + 1 >= args.size()) {
                 std::fputs("embossa: --log needs a file name\n", err);
-                return 2;
+                return kUsageError;
             }
-            const std::string& path = args[++i];
-            logFile.file = std::fopen(path.c_str(), "a");
+            const std::u16string path = sys::utf8ToUtf16(args[++i]);
+            // Through the file layer, so a pipe cannot stall the start.
+            int error = 0;
+            const int descriptor =
+                sys::openFile(path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate, error);
+            logFile.file = descriptor >= 0 ? ::fdopen(descriptor, "a") : nullptr;
             if (!logFile.file) {
-                std::fprintf(err, "embossa: cannot open log file '%s'\n", path.c_str());
-                return 2;
+                sys::closeFile(descriptor);
+                std::fprintf(err, "embossa: log file %s %s\n", sys::quotedPath(path).c_str(),
+                             sys::openFailureReason(path, error ? error : errno).c_str());
+                return kUsageError;
             }
             std::FILE* file = logFile.file;
             setLogSink([file](const String& line) {
@@ -119,24 +146,56 @@ int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FI
         }
         rest.push_back(arg);
     }
+    if (showVersion) {
+        if (!rest.empty()) {
+            std::fprintf(err, "embossa: --version takes no other words, not '%s' (see --help)\n",
+                         sys::printable(rest[0]).c_str());
+            return kUsageError;
+        }
+        std::fprintf(out, "embossa %s\n", EMBOSSA_VERSION);
+        return 0;
+    }
 
+    if (!rest.empty() && rest[0] == "--") rest.erase(rest.begin());
     if (!rest.empty() && rest[0] == "convert")
         return runConvertCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (!rest.empty() && rest[0] == "pack")
         return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (rest.size() > 1) {
-        std::fprintf(err, "embossa: unknown command '%s' (see --help)\n", rest[0].c_str());
-        return 2;
+        std::fprintf(err, "embossa: unknown command '%s' (see --help)\n",
+                     sys::printable(rest[0]).c_str());
+        return kUsageError;
     }
     if (rest.size() == 1) {
-        if (rest[0].starts_with("-")) {
-            std::fprintf(err, "embossa: unknown option '%s' (see --help)\n", rest[0].c_str());
-            return 2;
+        const std::u16string path = sys::utf8ToUtf16(rest[0]);
+        const PackEntryPath split = splitPackEntryPath(path);
+        // The dialog opens an image that is there; a word that names nothing
+        // is more likely a mistyped command than a picture to show.
+        if (!sys::fileExists(split.isEntry ? split.archive : std::u16string_view(path))) {
+            std::fprintf(err, "embossa: '%s' is neither a command nor a file (see --help)\n",
+                         sys::printable(rest[0]).c_str());
+            return kUsageError;
         }
-        std::u16string path = sys::utf8ToUtf16(rest[0]);
         application().pendingImage = path.c_str();
     }
     return runDialogTool(err);
+}
+
+} // namespace
+
+int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    LogFile logFile;
+    const int status = runCommand(args, logFile, out, err);
+    // Output that never arrived (a full disk, a closed pipe) is a failure
+    // too, even when everything else worked.
+    const bool flushed = std::fflush(out) == 0;
+    const int flushError = errno;
+    if (!flushed || std::ferror(out)) {
+        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n", flushed ? "" : ": ",
+                     flushed ? "" : std::strerror(flushError));
+        return status == 0 ? kFailed : status;
+    }
+    return status;
 }
 
 } // namespace app

@@ -4,14 +4,13 @@
 #include <map>
 #include <memory>
 #include <string_view>
-#include <sys/stat.h>
 
 #include "app/CpuDevice.h"
 #include "app/Embossa.h"
+#include "app/ImageInput.h"
 #include "app/ObjWriter.h"
 #include "core/File.h"
 #include "core/FileInterface.h"
-#include "d3d9/ImageCodec.h"
 #include "render/StructTexture.h"
 #include "sys/FileSystem.h"
 #include "sys/Unicode.h"
@@ -22,14 +21,22 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-
 String engineText(std::u16string_view wide) {
     String text(u"");
     text.set(wide.data(), int32_t(wide.size()));
     return text;
 }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+String engineText(const std::string& utf8) {
+    return engineText(sys::utf8ToUtf16(utf8));
+}
+
+std::string quoted(const std::string& text) {
+    return "'" + sys::printable(text) + "'";
+}
+std::string quoted(const String& text) {
+    return quoted(sys::utf16ToUtf8(text.view()));
+}
 
 // The file an image lives in: the archive for "archive.pack:entry".
 std::u16string_view container(std::u16string_view image) {
@@ -49,18 +56,17 @@ std::u16string stem(std::u16string_view image) {
 
 // The dialog's decode step (loadHeightmap) without its silent fallback: the
 // image file's bytes through the texture manager into the preview.
-bool decodeIntoPreview(Embossa& tool, std::string& why) {
+bool decodeIntoPreview(Embossa& tool, const String& image, std::string& why) {
     StructTexture heightmap;
-    if (!heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), tool.imageFile, 1, D3DFMT_A8R8G8B8)) {
-        // Decoded once more only to say why: the texture manager logs a code.
-        d3dx::Image ignored;
-        std::string reason;
-        d3dx::decodeImage(tool.imageFile.memory(), size_t(tool.imageFile.size()), ignored, nullptr, &reason);
-        why = "is not an image embossa can decode" + (reason.empty() ? std::string() : " (" + reason + ")");
+    if (!heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), tool.imageFile, 1,
+                                    D3DFMT_A8R8G8B8)) {
+        // The texture manager logs only a code; the decoder says why.
+        why = imageDecodeProblem(image, tool.imageFile);
+        if (why.empty()) why = quoted(image) + " decodes, but no texture could be made of it";
         return false;
     }
     if (!heightmap.copyToBitmap(tool.preview)) {
-        why = "could not be drawn into the preview";
+        why = quoted(image) + " could not be drawn into the preview";
         return false;
     }
     return true;
@@ -85,12 +91,15 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
     bool onlyImages = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (onlyImages || arg.empty() || arg[0] != '-') {
+        if (arg.empty()) {
+            return "an image path is empty";
+        } else if (onlyImages || arg[0] != '-') {
             options.images.push_back(arg);
         } else if (arg == "--") {
             onlyImages = true;
         } else if (arg == "-o" || arg == "--output") {
-            if (i + 1 >= args.size()) return arg + " needs a file or folder name";
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return arg + " needs a file or folder name";
             if (options.hasOutput) return "-o may be given once";
             options.output = args[++i];
             options.hasOutput = true;
@@ -114,11 +123,6 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
     return {};
 }
 
-bool isFolder(const std::string& native) {
-    struct stat info {};
-    return ::stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Fills the jobs, or returns the usage problem. No two jobs share an output
 // and no output is one of the images.
 std::string plan(const Options& options, std::vector<Job>& jobs) {
@@ -127,12 +131,16 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
     if (options.hasOutput) {
         const std::u16string wide = sys::utf8ToUtf16(options.output);
         const bool endsInSeparator = !wide.empty() && (wide.back() == u'/' || wide.back() == u'\\');
-        if (named || endsInSeparator || isFolder(sys::nativePath(wide))) {
-            if (!isFolder(sys::nativePath(wide)))
+        if (named || endsInSeparator || sys::isFolder(wide)) {
+            if (!sys::isFolder(wide))
                 return named ? "with several images, -o must name an existing folder"
                              : "-o names folder " + quoted(options.output) + ", which does not exist";
             folder = engineText(sys::fullPath(wide));
             named = true;
+        } else if (mesh_file::formatOf(engineText(wide)) == mesh_file::Format::None) {
+            // Refused before anything is converted: no image could be saved there.
+            return "-o " + quoted(options.output) +
+                   ": the extension names no format embossa writes (.obj, .stl or .ply)";
         }
     }
     std::map<std::string, std::string> claimed; // native output path -> argument
@@ -181,7 +189,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
     std::string problem = parse(args, options);
     if (problem.empty()) problem = plan(options, jobs);
     if (!problem.empty()) {
-        std::fprintf(err, "embossa: %s (see --help)\n", problem.c_str());
+        std::fprintf(err, "embossa: %s (see --help)\n", sys::printable(problem).c_str());
         return kUsage;
     }
 
@@ -200,28 +208,18 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
     int status = 0;
     for (const Job& job : jobs) {
         auto fail = [&](const std::string& message) {
-            std::fprintf(err, "embossa: %s\n", message.c_str());
+            std::fprintf(err, "embossa: %s\n", sys::printable(message).c_str());
             status = kFailed;
         };
-        const std::u16string_view image = job.image.view();
-        const std::string holder = sys::nativePath(container(image));
-        if (!sys::fileExists(container(image))) {
-            fail(quoted(job.argument) + " does not exist");
+        // Read as given, as the dialog reads what it was handed; messages
+        // then name the file the way the user wrote it.
+        const String image = engineText(job.argument);
+        if (!readImageInput(image, tool->imageFile, problem)) {
+            fail(problem);
             continue;
         }
-        if (isFolder(holder) && container(image).size() == image.size()) {
-            fail(quoted(job.argument) + " is a folder, not an image");
-            continue;
-        }
-        tool->imagePath = job.image;
-        if (!tool->readImageFile()) {
-            fail(quoted(job.argument) + (image.size() != container(image).size()
-                                             ? " cannot be read (no such entry, or not a pack archive)"
-                                             : " cannot be read"));
-            continue;
-        }
-        if (!decodeIntoPreview(*tool, problem)) {
-            fail(quoted(job.argument) + " " + problem);
+        if (!decodeIntoPreview(*tool, image, problem)) {
+            fail(problem);
             continue;
         }
         tool->rebuildMesh();
@@ -229,7 +227,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
             fail(problem);
             continue;
         }
-        std::fprintf(out, "%s\n", sys::nativePath(job.output.view()).c_str());
+        std::fprintf(out, "%s\n", sys::printable(sys::nativePath(job.output.view())).c_str());
     }
     return status;
 }

@@ -2,6 +2,7 @@
 #include "app/Embossa.h"
 
 #include "app/CpuDevice.h"
+#include "app/ImageInput.h"
 #include "app/ObjWriter.h"
 #include "app/OpenFileDialog.h"
 #include "core/Log.h"
@@ -193,13 +194,12 @@ void Embossa::openImage() {
     rebuildMesh();
 }
 
-bool Embossa::readImageFile() {
-    FileInterface* file = FileInterface::open(imagePath, 0, 1, 1);
-    // Loaded even from a stream that did not open, so that a missing file
-    // leaves no earlier image's bytes behind.
-    const bool loaded = imageFile.load(*file);
-    const bool read = file->isOpen && loaded;
-    file->close();
+bool Embossa::readImageFile(std::string* why) {
+    // A failed read empties imageFile, so no earlier image's bytes survive.
+    std::string reason;
+    const bool read = app::readImageInput(imagePath, imageFile, reason);
+    if (!read) log(u"%s", sys::utf8ToUtf16(reason).c_str());
+    if (why) *why = reason;
     return read;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/DialogTools.h"
 #include "app/Template.h"
@@ -73,8 +74,8 @@ public:
     // Reads the image whole and shows it; the path is already in imagePath.
     void openImage();
     // Reads imagePath's bytes whole into imageFile; false when it cannot be
-    // opened or read.
-    bool readImageFile();
+    // opened or read, with the one-line reason in `why` (and the log).
+    bool readImageFile(std::string* why = nullptr);
     // Lets go of the view and the input devices; the dialog has ended and the
     // device is about to go.
     void releaseView();

@@ -66,32 +66,6 @@ int32_t strayIndex(MeshTools& mesh) {
     return -1;
 }
 
-bool writeInPlace(const std::string& native, const void* data, size_t size, std::string& why) {
-    auto fail = [&](const char* step) {
-        why = std::string(step) + " '" + native + "': " + std::strerror(errno);
-        return false;
-    };
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return fail("cannot open");
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return fail("cannot write");
-        }
-        bytes += n;
-        size -= size_t(n);
-    }
-    if (::close(fd) != 0) return fail("cannot close");
-    return true;
-}
-
-
 } // namespace
 
 Format formatOf(const String& path) {
@@ -191,8 +165,13 @@ void writePly(MeshTools& mesh, std::vector<char>& out) {
 bool replaceFile(const String& path, const void* data, size_t size, std::string& why) {
     const std::u16string_view text = path.view();
     std::string native = sys::nativePath(text);
+    const std::string shown = sys::quotedPath(text);
     if (splitPackEntryPath(text).isEntry) {
-        why = "cannot write '" + native + "': pack archive entries are read-only";
+        why = "cannot write " + shown + ": pack archive entries are read-only";
+        return false;
+    }
+    if (text.find(u'\0') != std::u16string_view::npos) {
+        why = "cannot write " + shown + ": the name holds a NUL character";
         return false;
     }
     // Replace what a link points at, not the link.
@@ -205,21 +184,29 @@ bool replaceFile(const String& path, const void* data, size_t size, std::string&
             target = sys::utf8ToUtf16(native);
         }
     }
-    if (::stat(native.c_str(), &info) == 0) {
+    const bool exists = ::stat(native.c_str(), &info) == 0;
+    if (exists) {
         if (S_ISDIR(info.st_mode)) {
-            why = "cannot write '" + native + "': it is a folder";
+            why = "cannot write " + shown + ": it is a folder";
             return false;
         }
-        // A device or a pipe (/dev/stdout) cannot be renamed over.
-        if (!S_ISREG(info.st_mode)) return writeInPlace(native, data, size, why);
+        // Only regular files are outputs: a pipe would stall the save, and
+        // a device is no place for a relief.
+        if (!S_ISREG(info.st_mode)) {
+            why = "cannot write " + shown + ": it is not a regular file (a pipe, device or socket)";
+            return false;
+        }
         // The read-only mark is honoured even where the user could write anyway.
         if ((info.st_mode & 0222) == 0) {
-            why = "cannot write '" + native + "': the file is read-only";
+            why = "cannot write " + shown + ": the file is read-only";
             return false;
         }
     }
     sys::AtomicFile file(target);
     if (file.open() && file.write(data, size) && file.commit()) return true;
+    // A folder the user may not write into still holds a file they may:
+    // rewriting it in place is the only way left to save there.
+    if (exists && file.temporaryRefused()) return sys::rewriteInPlace(target, data, size, why);
     why = file.error();
     return false;
 }
@@ -233,10 +220,10 @@ bool saveMesh(MeshTools& mesh, const String& path, std::string* why) {
     bool saved = false;
     if (format == Format::None) {
         // Creating the file first would have emptied an existing one.
-        problem = "cannot write '" + sys::nativePath(path.view()) +
-                  "': the extension names no format this program writes (obj, stl, ply)";
+        problem = "cannot write " + sys::quotedPath(path.view()) +
+                  ": the extension names no format this program writes (obj, stl, ply)";
     } else if (stray >= 0) {
-        problem = "cannot write '" + sys::nativePath(path.view()) + "': index " +
+        problem = "cannot write " + sys::quotedPath(path.view()) + ": index " +
                   std::to_string(stray) + " names no vertex of the mesh";
     } else {
         std::vector<char>& bytes = mesh.work;

@@ -28,9 +28,11 @@ void writeStl(MeshTools& mesh, std::vector<char>& out);
 void writePly(MeshTools& mesh, std::vector<char>& out);
 
 // Puts `size` bytes at `path` (engine path text): a regular file is replaced
-// through a synced temporary file and a rename, a device or pipe is written
-// in place. A folder, a read-only file or a pack entry is refused. On
-// failure `why` holds one line and the old file is untouched.
+// through a synced temporary file and a rename. Only where the folder
+// refuses the temporary file is an existing file rewritten in place instead
+// (sys::rewriteInPlace). A folder, a pipe, a device, a read-only file or a
+// pack entry is refused. On failure `why` holds one line naming the file and
+// the reason, and the old file is untouched unless `why` says otherwise.
 bool replaceFile(const String& path, const void* data, size_t size, std::string& why);
 
 // MeshTools::save, handing the reason for a failure back to the caller (the

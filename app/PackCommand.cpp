@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -49,7 +51,15 @@ std::string utf8(const String& text) {
 }
 
 std::string inQuotes(std::string_view text) {
-    return "'" + std::string(text) + "'";
+    return "'" + sys::printable(text) + "'";
+}
+
+std::string inQuotes(const std::string& text) {
+    return inQuotes(std::string_view(text));
+}
+
+std::string inQuotes(const fs::path& path) {
+    return inQuotes(std::string_view(path.native()));
 }
 
 // Splits on both separators, dropping empty and "." parts: "./a//b\c" gives
@@ -66,16 +76,20 @@ std::vector<std::string> components(std::string_view path) {
     return parts;
 }
 
-std::string join(const std::vector<std::string>& parts) {
+std::string join(const std::vector<std::string>& parts, size_t count = std::string::npos) {
     std::string out;
-    for (const std::string& part : parts)
-        out += (out.empty() ? "" : "/") + part;
+    for (size_t i = 0; i < parts.size() && i < count; ++i)
+        out += (out.empty() ? "" : "/") + parts[i];
     return out;
 }
 
-bool isAbsolute(std::string_view path) {
-    if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
-    // "C:..." is absolute (or drive-relative) where the archive may be unpacked.
+bool isRooted(std::string_view path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\');
+}
+
+// "C:..." names a drive (or a folder relative to one) where an archive may
+// be unpacked on Windows, so it never stays below the target folder there.
+bool startsWithDrive(std::string_view path) {
     return path.size() >= 2 && path[1] == ':' &&
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
@@ -83,6 +97,13 @@ bool isAbsolute(std::string_view path) {
 bool hasParentStep(const std::vector<std::string>& parts) {
     return std::find(parts.begin(), parts.end(), "..") != parts.end();
 }
+
+std::string openFailure(const std::string& path, int error) {
+    const std::u16string wide = sys::utf8ToUtf16(path);
+    return sys::quotedPath(wide) + " " + sys::openFailureReason(wide, error);
+}
+
+// ---- create ----------------------------------------------------------------
 
 struct Input {
     std::string name; // entry name, UTF-8 with '/' separators
@@ -98,26 +119,62 @@ void collect(const fs::path& path, const std::string& name, std::vector<Input>& 
     } else if (fs::is_directory(target)) {
         // A linked folder could lead back into itself; files behind links are fine.
         if (fs::is_symlink(link))
-            fail(kBadData, inQuotes(path.string()) +
-                               " is a link to a folder; links to folders are not followed");
+            fail(kBadData,
+                 inQuotes(path) + " is a link to a folder; links to folders are not followed");
         std::vector<std::string> children;
         for (const auto& item : fs::directory_iterator(path, error))
             children.push_back(item.path().filename().string());
-        if (error)
-            fail(kBadData, "cannot list " + inQuotes(path.string()) + ": " + error.message());
+        if (error) fail(kBadData, "cannot list " + inQuotes(path) + ": " + error.message());
         // Sorted so that an archive's bytes depend on the files, not on the folder's history.
         std::sort(children.begin(), children.end());
         for (const std::string& child : children) {
             if (child.find('\\') != std::string::npos)
                 fail(kBadData,
-                     inQuotes((path / child).string()) +
+                     inQuotes(path / child) +
                          " has a backslash in its name, which entry names use as a separator");
             collect(path / child, name.empty() ? child : name + "/" + child, inputs);
         }
+    } else if (fs::is_symlink(link) && !fs::exists(target)) {
+        fail(kBadData, inQuotes(path) + " is a link to nothing that exists");
     } else if (!fs::exists(target)) {
-        fail(kBadData, inQuotes(path.string()) + " does not exist");
+        fail(kBadData, inQuotes(path) + " does not exist");
     } else {
-        fail(kBadData, inQuotes(path.string()) + " is neither a file nor a folder");
+        fail(kBadData, inQuotes(path) + " is neither a file nor a folder");
+    }
+}
+
+// Where the archive will be: its folder resolved, its own name as given,
+// since a link at that name is replaced rather than written through. None
+// when the folder does not exist (the write then fails and says so).
+std::optional<fs::path> archiveLocation(const std::string& archive) {
+    const fs::path path(archive);
+    std::error_code error;
+    const fs::path folder = fs::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
+    if (error) return std::nullopt;
+    const fs::path name = path.filename();
+    if (name.empty() || name == "." || name == "..") return fs::weakly_canonical(path, error);
+    return folder / name;
+}
+
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    auto [stop, ignored] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return stop == outer.end();
+}
+
+// The new archive must not land on a file being packed, nor in a folder
+// being packed: it would be written over an input, or pack itself.
+void refuseArchiveAmongInputs(const std::string& archive, const fs::path& source) {
+    const std::optional<fs::path> location = archiveLocation(archive);
+    std::error_code error;
+    const fs::path resolved = fs::canonical(source, error);
+    if (!location || error) return; // a missing input is reported when collected
+    if (fs::is_directory(resolved, error)) {
+        if (isWithin(*location, resolved))
+            fail(kUsage, "the archive " + inQuotes(archive) + " lies inside the folder " +
+                             inQuotes(source) + " being packed; put it somewhere else");
+    } else if (*location == resolved || fs::equivalent(archive, source, error)) {
+        fail(kUsage, "the archive " + inQuotes(archive) + " is also one of the files to pack (" +
+                         inQuotes(source) + "); it would be written over");
     }
 }
 
@@ -144,24 +201,38 @@ private:
 };
 
 void create(const std::string& archive, const std::vector<std::string>& sources) {
-    std::vector<Input> inputs;
+    std::vector<fs::path> roots;
+    std::vector<std::string> rootNames;
     for (const std::string& source : sources) {
-        if (isAbsolute(source))
+        if (source.empty()) fail(kUsage, "a file or folder name is empty");
+        if (isRooted(source))
             fail(kBadData, inQuotes(source) + " is an absolute path; entry names are the paths as "
                                               "given, so give a relative one");
+        if (startsWithDrive(source))
+            fail(kBadData, inQuotes(source) + " begins like a Windows drive (" +
+                               inQuotes(source.substr(0, 2)) +
+                               "), so its entry would unpack outside the target folder there; "
+                               "rename it");
+        std::error_code error;
+        // A name that exists as written is that file, and a backslash in an
+        // entry name would read as a separator when unpacked.
+        if (source.find('\\') != std::string::npos &&
+            fs::symlink_status(source, error).type() != fs::file_type::not_found)
+            fail(kBadData,
+                 inQuotes(source) +
+                     " has a backslash in its name, which entry names use as a separator");
         std::vector<std::string> parts = components(source);
         if (hasParentStep(parts))
             fail(kBadData,
                  inQuotes(source) +
                      " contains '..'; entry names may not leave the folder they are unpacked into");
-        collect(parts.empty() ? fs::path(".") : fs::path(join(parts)), join(parts), inputs);
+        roots.push_back(parts.empty() ? fs::path(".") : fs::path(join(parts)));
+        rootNames.push_back(join(parts));
+        refuseArchiveAmongInputs(archive, roots.back());
     }
-
-    // The archive may sit inside a folder being packed; it must not pack itself.
-    std::error_code error;
-    if (fs::exists(archive, error))
-        std::erase_if(
-            inputs, [&](const Input& input) { return fs::equivalent(input.path, archive, error); });
+    std::vector<Input> inputs;
+    for (size_t i = 0; i < roots.size(); ++i)
+        collect(roots[i], rootNames[i], inputs);
 
     std::set<std::string> seen;
     std::vector<String> names;
@@ -176,13 +247,14 @@ void create(const std::string& archive, const std::vector<std::string>& sources)
         names.push_back(name);
     }
 
-    sys::AtomicFile file(engineText(archive).text());
+    sys::AtomicFile file(engineText(archive).view());
     AtomicStream stream(file);
     if (!file.open()) fail(kBadData, file.error());
     PackWriter writer(stream);
     for (size_t i = 0; i < inputs.size(); ++i) {
         ::File source(engineText(inputs[i].path.string()), 0, 1, 1);
-        if (!source.isOpen) fail(kBadData, "cannot read " + inQuotes(inputs[i].path.string()));
+        if (!source.isOpen)
+            fail(kBadData, "cannot read " + openFailure(inputs[i].path.string(), source.openError));
         if (!writer.add(names[i], source)) break;
     }
     if (!writer.finish())
@@ -190,16 +262,18 @@ void create(const std::string& archive, const std::vector<std::string>& sources)
     if (!file.commit()) fail(kBadData, file.error());
 }
 
+// ---- list ------------------------------------------------------------------
+
 std::unique_ptr<Pack> openArchive(const std::string& archive) {
-    std::error_code error;
-    if (!fs::exists(archive, error)) fail(kBadData, inQuotes(archive) + " does not exist");
-    if (fs::is_directory(archive, error))
-        fail(kBadData, inQuotes(archive) + " is a folder, not a pack archive");
     // Through the stream constructor: the command reads any file name, not
     // only the ".pack" names that the engine's archive paths need.
     auto* file = new ::File(engineText(archive), 0, 1, 1);
+    if (!file->isOpen) {
+        const int error = file->openError;
+        delete file;
+        fail(kBadData, openFailure(archive, error));
+    }
     auto pack = std::make_unique<Pack>(file);
-    if (!file->isOpen) fail(kBadData, "cannot open " + inQuotes(archive));
     if (!pack->valid)
         fail(kBadData, inQuotes(archive) + " is not a valid pack archive: " + utf8(pack->problem));
     return pack;
@@ -208,38 +282,138 @@ std::unique_ptr<Pack> openArchive(const std::string& archive) {
 void list(const std::string& archive, std::FILE* out) {
     std::unique_ptr<Pack> pack = openArchive(archive);
     for (const Pack::Entry& entry : pack->directory->entries)
-        std::fprintf(out, "%10u  %s\n", entry.size, utf8(entry.name).c_str());
+        std::fprintf(out, "%10u  %s\n", entry.size, sys::printable(utf8(entry.name)).c_str());
 }
+
+// ---- extract ---------------------------------------------------------------
 
 // Where an entry goes below the target folder, or a failure naming the entry.
 std::vector<std::string> safeParts(const String& entryName) {
-    std::string name = utf8(entryName);
-    std::vector<std::string> parts = components(name);
-    if (isAbsolute(name))
-        fail(kBadData, "refusing entry " + inQuotes(name) + ": it is an absolute path");
-    if (hasParentStep(parts))
-        fail(kBadData, "refusing entry " + inQuotes(name) + ": it contains '..'");
-    if (parts.empty() || name.find('\0') != std::string::npos)
-        fail(kBadData, "refusing entry " + inQuotes(name) + ": it does not name a file");
+    const std::string name = utf8(entryName);
+    const std::vector<std::string> parts = components(name);
+    const std::string refusing = "refusing entry " + inQuotes(name) + ": ";
+    if (name.find('\0') != std::string::npos)
+        fail(kBadData, refusing + "its name holds a NUL character");
+    if (isRooted(name)) fail(kBadData, refusing + "it is an absolute path");
+    if (startsWithDrive(name))
+        fail(kBadData,
+             refusing + "it begins with a Windows drive (" + inQuotes(name.substr(0, 2)) + ")");
+    if (hasParentStep(parts)) fail(kBadData, refusing + "it contains '..'");
+    if (parts.empty()) fail(kBadData, refusing + "it does not name a file");
     return parts;
 }
 
-// Makes the folders between the target and a file, refusing to pass through
-// a link: one placed there beforehand could point anywhere.
-void makeFolders(const fs::path& target, const std::vector<std::string>& parts) {
-    fs::path folder = target;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        folder /= parts[i];
-        std::error_code error;
-        fs::file_status status = fs::symlink_status(folder, error);
-        if (fs::is_symlink(status))
-            fail(kBadData, "refusing to write through the link " + inQuotes(folder.string()));
-        if (!fs::exists(status) && !fs::create_directory(folder, error))
-            fail(kBadData, "cannot create " + inQuotes(folder.string()) + ": " + error.message());
-        if (fs::exists(status) && !fs::is_directory(status))
-            fail(kBadData, inQuotes(folder.string()) + " exists and is not a folder");
+struct Placement {
+    const Pack::Entry* entry;
+    std::vector<std::string> parts;
+    fs::path path;
+    bool replaces = false; // an existing file (--force) is to be replaced
+};
+
+// Everything an entry would need is checked before the first byte is
+// written: names, entries that clash with each other, and what is on disk.
+std::vector<Placement> plan(const Pack& pack, const fs::path& target, bool force) {
+    std::vector<Placement> placements;
+    std::map<std::string, std::string> files; // place -> entry name as stored
+    std::set<std::string> folders;
+    for (const Pack::Entry& entry : pack.directory->entries) {
+        Placement placement{&entry, safeParts(entry.name), {}, false};
+        const std::string place = join(placement.parts);
+        if (!files.emplace(place, utf8(entry.name)).second)
+            fail(kBadData, "two entries would both be written to " + inQuotes(place));
+        for (size_t k = 1; k < placement.parts.size(); ++k)
+            folders.insert(join(placement.parts, k));
+        placement.path = target / place;
+        placements.push_back(std::move(placement));
     }
+    for (const auto& [place, name] : files) {
+        if (!folders.count(place)) continue;
+        const auto below = files.lower_bound(place + "/");
+        fail(kBadData, "entry " + inQuotes(name) + " would be a file where entry " +
+                           inQuotes(below->second) + " needs a folder");
+    }
+
+    std::error_code error;
+    auto look = [&](const fs::path& path) {
+        const fs::file_status status = fs::symlink_status(path, error);
+        if (error && status.type() != fs::file_type::not_found)
+            fail(kBadData, "cannot look at " + inQuotes(path) + ": " + error.message());
+        return status;
+    };
+    const fs::file_status top = look(target);
+    if (fs::exists(top) && !fs::is_directory(fs::status(target, error)))
+        fail(kBadData, inQuotes(target) + " exists and is not a folder");
+    for (const std::string& folder : folders) {
+        const fs::file_status status = look(target / folder);
+        // A link placed there beforehand could point anywhere.
+        if (fs::is_symlink(status))
+            fail(kBadData, "refusing to write through the link " + inQuotes(target / folder));
+        if (fs::exists(status) && !fs::is_directory(status))
+            fail(kBadData, inQuotes(target / folder) + " exists and is not a folder");
+    }
+    for (Placement& placement : placements) {
+        const fs::file_status status = look(placement.path);
+        if (!fs::exists(status) && !fs::is_symlink(status)) continue;
+        if (fs::is_directory(status))
+            fail(kBadData, inQuotes(placement.path) + " is a folder; no entry replaces one");
+        if (!force)
+            fail(kBadData, inQuotes(placement.path) + " exists; use --force to overwrite it");
+        // Renamed into place: a link is replaced, never written through.
+        if (!fs::is_regular_file(status) && !fs::is_symlink(status))
+            fail(kBadData, inQuotes(placement.path) +
+                               " is not a regular file (a pipe, device or socket); --force "
+                               "replaces only files");
+        placement.replaces = true;
+    }
+    return placements;
 }
+
+// What one extraction has put on disk so far, taken back if it does not
+// finish: temporaries, new files already in place and the folders it made.
+// Files that --force replaced cannot be given back; they are replaced only
+// in the last step, by renames, once every entry is written.
+class ExtractionRun {
+public:
+    ExtractionRun() = default;
+    ExtractionRun(const ExtractionRun&) = delete;
+    ExtractionRun& operator=(const ExtractionRun&) = delete;
+    ~ExtractionRun() {
+        if (finished) return;
+        staged.clear(); // each AtomicFile removes its temporary
+        std::error_code ignored;
+        for (auto file = placed.rbegin(); file != placed.rend(); ++file)
+            fs::remove(*file, ignored);
+        // remove() leaves a folder that is not empty: someone else's files stay.
+        for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+            fs::remove(*folder, ignored);
+    }
+
+    // Makes `folder` and any missing folders above it.
+    void makeFolders(const fs::path& folder) {
+        std::vector<fs::path> missing;
+        std::error_code error;
+        for (fs::path path = folder; !path.empty(); path = path.parent_path()) {
+            if (fs::symlink_status(path, error).type() != fs::file_type::not_found) break;
+            missing.push_back(path);
+            if (path == path.parent_path()) break;
+        }
+        for (auto path = missing.rbegin(); path != missing.rend(); ++path) {
+            if (fs::create_directory(*path, error)) {
+                made.push_back(*path);
+            } else if (error) {
+                fail(kBadData, "cannot create " + inQuotes(*path) + ": " + error.message());
+            }
+            // Something else put there meanwhile is not passed through.
+            if (!fs::is_directory(fs::symlink_status(*path, error)))
+                fail(kBadData, inQuotes(*path) + " is not a folder any more");
+        }
+    }
+
+    std::vector<std::unique_ptr<sys::AtomicFile>> staged;
+    std::vector<fs::path> placed;
+    std::vector<fs::path> made;
+    bool finished = false;
+};
 
 template <class Put> bool copyEntry(Pack::File& entry, Put put) {
     std::vector<char> buffer(size_t(std::min(std::max(entry.size(), 1), kChunk)));
@@ -254,62 +428,41 @@ template <class Put> bool copyEntry(Pack::File& entry, Put put) {
 
 void extract(const std::string& archive, const std::string& folder, bool force) {
     std::unique_ptr<Pack> pack = openArchive(archive);
-    const fs::path target(folder);
+    fs::path target = fs::path(folder).lexically_normal();
+    if (target.filename().empty() && target.has_parent_path()) target = target.parent_path();
+    const std::vector<Placement> placements = plan(*pack, target, force);
 
-    // Every name is checked before the first byte is written, so a hostile
-    // archive leaves nothing behind.
-    std::vector<std::vector<std::string>> places;
-    std::set<std::string> seen;
-    for (const Pack::Entry& entry : pack->directory->entries) {
-        places.push_back(safeParts(entry.name));
-        std::string place = join(places.back());
-        if (!seen.insert(place).second)
-            fail(kBadData, "two entries would both be written to " + inQuotes(place));
-        std::error_code error;
-        if (!force && fs::symlink_status(target / place, error).type() != fs::file_type::not_found)
-            fail(kBadData,
-                 inQuotes((target / place).string()) + " exists; use --force to overwrite it");
+    ExtractionRun run;
+    run.makeFolders(target);
+    for (const Placement& placement : placements) {
+        run.makeFolders(placement.path.parent_path());
+        auto file = std::make_unique<sys::AtomicFile>(engineText(placement.path.string()).view());
+        Pack::File entry(pack.get(), placement.entry);
+        bool written = file->open() && copyEntry(entry, [&](const char* bytes, int32_t n) {
+                           return file->write(bytes, size_t(n));
+                       });
+        if (written) written = file->seal();
+        if (!written)
+            fail(kBadData, !file->error().empty()
+                               ? file->error()
+                               : "cannot read entry " + inQuotes(utf8(placement.entry->name)) +
+                                     " from " + inQuotes(archive) + " (it is cut short)");
+        run.staged.push_back(std::move(file));
     }
-
-    std::error_code error;
-    fs::create_directories(target, error);
-    if (error) fail(kBadData, "cannot create " + inQuotes(folder) + ": " + error.message());
-    for (size_t i = 0; i < places.size(); ++i) {
-        const Pack::Entry& record = pack->directory->entries[i];
-        makeFolders(target, places[i]);
-        const std::string path = (target / join(places[i])).string();
-        Pack::File entry(pack.get(), &record);
-        if (force) {
-            // Renamed into place: an existing link is replaced, never written through.
-            sys::AtomicFile file(engineText(path).text());
-            bool done = file.open() &&
-                        copyEntry(entry, [&](const char* bytes,
-                                             int32_t n) { return file.write(bytes, size_t(n)); }) &&
-                        file.commit();
-            if (!done)
-                fail(kBadData, file.error().empty() ? "cannot read the entry for " + inQuotes(path)
-                                                    : file.error());
-        } else {
-            // Exclusive create: a file that appeared since the check is not overwritten either.
-            int code = 0;
-            int descriptor = sys::openFile(
-                engineText(path).text(),
-                sys::OpenWriteOnly | sys::OpenCreate | sys::OpenExclusive | sys::OpenBinary, code);
-            if (descriptor < 0)
-                fail(kBadData,
-                     code == EEXIST
-                         ? inQuotes(path) + " exists; use --force to overwrite it"
-                         : "cannot create " + inQuotes(path) + ": " + std::strerror(code));
-            bool done = copyEntry(entry, [&](const char* bytes, int32_t n) {
-                return sys::writeFile(descriptor, bytes, n) == n;
-            });
-            sys::closeFile(descriptor);
-            if (!done) {
-                fs::remove(path, error);
-                fail(kBadData, "cannot write " + inQuotes(path));
-            }
+    // Only renames are left, which need no space; without --force a file
+    // that appeared meanwhile is still not overwritten.
+    for (size_t i = 0; i < placements.size(); ++i) {
+        sys::AtomicFile& file = *run.staged[i];
+        if (!file.commit(force ? sys::AtomicFile::IfTargetExists::Replace
+                               : sys::AtomicFile::IfTargetExists::Fail)) {
+            if (file.errorNumber() == EEXIST)
+                fail(kBadData, inQuotes(placements[i].path) +
+                                   " appeared while extracting; use --force to overwrite it");
+            fail(kBadData, file.error());
         }
+        if (!placements[i].replaces) run.placed.push_back(placements[i].path);
     }
+    run.finished = true;
 }
 
 } // namespace
@@ -330,6 +483,7 @@ int runPackCommand(const std::vector<std::string>& args, std::FILE* out, std::FI
         if (command == "create") {
             if (words.size() < 2)
                 fail(kUsage, "pack create needs an archive and at least one file or folder");
+            if (words[0].empty()) fail(kUsage, "the archive name is empty");
             create(words[0], {words.begin() + 1, words.end()});
         } else if (command == "list") {
             if (words.size() != 1) fail(kUsage, "pack list needs exactly one archive");
@@ -337,6 +491,7 @@ int runPackCommand(const std::vector<std::string>& args, std::FILE* out, std::FI
         } else if (command == "extract") {
             if (words.empty() || words.size() > 2)
                 fail(kUsage, "pack extract needs an archive and at most one folder");
+            if (words.size() == 2 && words[1].empty()) fail(kUsage, "the folder name is empty");
             extract(words[0], words.size() == 2 ? words[1] : ".", force);
         } else {
             fail(kUsage, command.empty() ? "pack needs a command: create, list or extract"
@@ -344,7 +499,7 @@ int runPackCommand(const std::vector<std::string>& args, std::FILE* out, std::FI
                                                " (create, list or extract)");
         }
     } catch (const Failure& failure) {
-        std::fprintf(err, "embossa: %s\n", failure.message.c_str());
+        std::fprintf(err, "embossa: %s\n", sys::printable(failure.message).c_str());
         return failure.code;
     }
     return 0;

@@ -3,7 +3,9 @@
 // archives with the engine's own PackWriter and Pack reader, so what the
 // command accepts is exactly what the engine can open. Entry names are
 // relative paths with '/' separators in Windows-1252; anything else is
-// refused rather than stored in a form a reader could not name.
+// refused rather than stored in a form a reader could not name. create and
+// extract each write everything or nothing: an archive replaces the old one
+// only when complete, and an extraction that fails takes back its files.
 #pragma once
 
 #include <cstdio>

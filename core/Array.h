@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cassert>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -61,8 +62,16 @@ public:
     DynArray(const DynArray&) = delete;
     DynArray& operator=(const DynArray&) = delete;
 
+    // Null, logged, when the index cannot be held: a negative one, or one
+    // the storage could not grow to (refused memory, or past the 32-bit
+    // range). A caller writing through it then stops at once instead of
+    // writing past the storage.
     DATA* get(int32_t index) override {
-        if (index >= capacity) reserve(index + 1);
+        if (index >= capacity && index < INT32_MAX) reserve(index + 1);
+        if (index < 0 || index >= capacity) {
+            log(u"Error in DynArray<DATA>::get(): index %i is outside the storage\n", index);
+            return nullptr;
+        }
         return items + index;
     }
     DATA* data() override { return items; }

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 void logOpenError(int error) {
     switch (error) {
     case ENOENT: log(u"Error in File(): File or path not found."); break;
@@ -28,6 +27,9 @@ void logOpenError(int error) {
         break;
     case sys::kErrorFileTooLarge:
         log(u"Error in File(): File is too large for a 32-bit stream.");
+        break;
+    case sys::kErrorNotRegularFile:
+        log(u"Error in File(): Not a regular file (a pipe, device or socket).");
         break;
     default: break;
     }
@@ -83,6 +85,7 @@ File::File(const String& path, int32_t create, int32_t binary, int32_t readOnly)
     }
     log(u"Size:     %i b", fileSize);
     isOpen = descriptor >= 0 ? 1 : 0;
+    openError = isOpen ? 0 : error;
     if (!isOpen) logOpenError(error);
     describePath(*this, path);
 }

@@ -12,6 +12,8 @@
 class File : public FileInterface {
 public:
     int32_t descriptor = -1;
+    // Why the open failed (an errno, or sys's own numbers); 0 once open.
+    int32_t openError = 0;
 
     File() = default;
     // create: truncate or make the file, read/write. Otherwise open an existing

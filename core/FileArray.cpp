@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#include "core/Log.h"
 
 FileArray::~FileArray() { freeBuffer(); }
 
@@ -27,7 +30,12 @@ bool FileArray::grow(uint64_t needed) {
     if (needed > uint64_t(std::numeric_limits<int32_t>::max()) || step <= 0) return false;
     uint64_t rounded = (needed + uint64_t(step) - 1) / uint64_t(step) * uint64_t(step);
     rounded = std::min<uint64_t>(rounded, uint64_t(std::numeric_limits<int32_t>::max()));
-    uint8_t* grown = new uint8_t[rounded];
+    // The stream interface never throws: refused memory is a short write.
+    uint8_t* grown = new (std::nothrow) uint8_t[rounded];
+    if (!grown) {
+        log(u"Error in FileArray::write(): cannot grow to %u bytes", uint32_t(rounded));
+        return false;
+    }
     if (buffer) std::memcpy(grown, buffer, std::min<uint64_t>(capacity, rounded));
     if (ownsBuffer) delete[] buffer;
     buffer = grown;
@@ -73,7 +81,11 @@ bool FileArray::load(FileInterface& source) {
     ownsBuffer = 1;
     int32_t total = source.size();
     if (total <= 0) return total == 0;
-    buffer = new uint8_t[size_t(total)];
+    buffer = new (std::nothrow) uint8_t[size_t(total)];
+    if (!buffer) {
+        log(u"Error in FileArray::load(): cannot hold %i bytes", total);
+        return false;
+    }
     // Keeping the capacity lets a later write extend the loaded bytes instead
     // of growing into an empty buffer.
     capacity = uint32_t(total);

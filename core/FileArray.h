@@ -33,7 +33,8 @@ public:
     int32_t close() override;
 
     // Replaces the contents by the whole of another stream. Returns whether
-    // every byte arrived; on a short read `used` is what was read.
+    // every byte arrived; on a short read `used` is what was read, and when
+    // the memory is refused (logged) the file is left empty.
     bool load(FileInterface& source);
 
 private:

@@ -57,6 +57,10 @@ bool PackWriter::begin(const String& name, int32_t size) {
     String why;
     if (name.length == 0) return fail(String(u"an entry name is empty"));
     std::u16string key(name.view());
+    // Readers and the file system end a name at its first NUL, so a name
+    // holding one would open as another name.
+    if (key.find(u'\0') != std::u16string::npos)
+        return fail(String(u"an entry name holds a NUL character"));
     for (int32_t i = 0; i < name.length; ++i) {
         if (!sys::isAnsiRepresentable(name.p[i])) {
             why.format(u"'%s' has a character that Windows-1252 cannot hold", name);

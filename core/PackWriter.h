@@ -3,9 +3,9 @@
 // then per entry its name length, name (Windows-1252), data size and data,
 // every byte through the Coding table. Entries stream straight to the target,
 // which must be seekable: the count is patched in by finish(). Names that
-// Windows-1252 cannot hold, empty names and duplicates are refused, since a
-// reader could not open them by name; so is anything that would take the
-// archive past the 32-bit sizes of the stream interface.
+// Windows-1252 cannot hold, empty names, names with a NUL and duplicates are
+// refused, since a reader could not open them by name; so is anything that
+// would take the archive past the 32-bit sizes of the stream interface.
 #pragma once
 
 #include <cstdint>

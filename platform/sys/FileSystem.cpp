@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,16 +14,77 @@
 
 namespace sys {
 
-std::string nativePath(std::u16string_view path) {
-    std::string utf8 = utf16ToUtf8(path);
-    for (char& c : utf8)
+namespace {
+
+bool existsAsWritten(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool isFolderAsWritten(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string slashed(std::string text) {
+    for (char& c : text)
         if (c == '\\') c = '/';
-    return utf8;
+    return text;
+}
+
+bool holdsNul(std::u16string_view path) {
+    return path.find(u'\0') != std::u16string_view::npos;
+}
+
+} // namespace
+
+std::string nativePath(std::u16string_view path) {
+    const std::string text = utf16ToUtf8(path);
+    // A NUL cannot reach the OS; such a path is refused where it is opened.
+    if (text.find('\\') == std::string::npos || text.find('\0') != std::string::npos ||
+        existsAsWritten(text))
+        return text;
+    // Left to right, one '/'-separated piece at a time: within a piece, the
+    // longest part up to a backslash that exists as written is kept, and the
+    // walk goes on after it. Once nothing exists, the rest is new and every
+    // backslash in it separates.
+    std::string resolved;
+    size_t pos = 0;
+    for (;;) {
+        const size_t slash = text.find('/', pos);
+        const size_t end = slash == std::string::npos ? text.size() : slash;
+        while (pos < end) {
+            if (text.find('\\', pos) >= end) {
+                resolved.append(text, pos, end - pos);
+                pos = end;
+                break;
+            }
+            size_t cut = end;
+            bool found = false;
+            while (!found) {
+                if (cut > pos) {
+                    const std::string candidate = resolved + text.substr(pos, cut - pos);
+                    found = cut == end ? existsAsWritten(candidate) : isFolderAsWritten(candidate);
+                    if (found) break;
+                }
+                const size_t previous = cut > pos ? text.rfind('\\', cut - 1) : std::string::npos;
+                if (previous == std::string::npos || previous < pos) break;
+                cut = previous;
+            }
+            if (!found) return resolved + slashed(text.substr(pos));
+            resolved.append(text, pos, cut - pos);
+            if (cut < end) resolved += '/';
+            pos = cut < end ? cut + 1 : end;
+        }
+        if (end == text.size()) return resolved;
+        resolved += '/';
+        pos = end + 1;
+    }
 }
 
 int openFile(std::u16string_view path, int openFlags, int& error) {
     error = 0;
-    int flags = O_CLOEXEC;
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     switch (openFlags & 0x3) {
     case OpenReadOnly: flags |= O_RDONLY; break;
     case OpenWriteOnly: flags |= O_WRONLY; break;
@@ -34,6 +96,10 @@ int openFile(std::u16string_view path, int openFlags, int& error) {
     if (openFlags & OpenTruncate) flags |= O_TRUNC;
     if (openFlags & OpenExclusive) flags |= O_EXCL;
 
+    if (holdsNul(path)) {
+        error = EINVAL;
+        return -1;
+    }
     const std::string native = nativePath(path);
     if (native.empty()) {
         error = ENOENT;
@@ -41,20 +107,25 @@ int openFile(std::u16string_view path, int openFlags, int& error) {
     }
     int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
-        error = errno == EISDIR ? EACCES : errno;
+        // ENXIO: a pipe nobody reads, opened for writing without blocking.
+        error = errno == EISDIR ? EACCES : errno == ENXIO ? kErrorNotRegularFile : errno;
         return -1;
     }
+    // Decided on the descriptor, not on an earlier look at the path, so a
+    // pipe swapped in between is still refused.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EACCES : kErrorNotRegularFile;
         ::close(fd);
-        error = EACCES;
         return -1;
     }
-    if (S_ISREG(info.st_mode) && info.st_size > INT32_MAX) {
+    if (info.st_size > INT32_MAX) {
         ::close(fd);
         error = kErrorFileTooLarge;
         return -1;
     }
+    // Regular files ignore the flag, but reads and writes should not see it.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -145,7 +216,42 @@ std::u16string userDataFolder() {
 
 bool fileExists(std::u16string_view path) {
     struct stat info {};
-    return ::stat(nativePath(path).c_str(), &info) == 0;
+    return !holdsNul(path) && ::stat(nativePath(path).c_str(), &info) == 0;
+}
+
+bool isFolder(std::u16string_view path) {
+    return !holdsNul(path) && isFolderAsWritten(nativePath(path));
+}
+
+std::string openFailureReason(std::u16string_view path, int error) {
+    switch (error) {
+    case ENOENT:
+        return "does not exist";
+    case ENOTDIR:
+        return "does not exist (a part of its path is a file, not a folder)";
+    case EACCES:
+        // The platform's open gives EACCES for folders too.
+        if (isFolder(path)) return "is a folder";
+        return "cannot be opened: permission denied";
+    case ELOOP:
+        return "cannot be opened: too many levels of symbolic links (a link loop?)";
+    case ENAMETOOLONG:
+        return "cannot be opened: the name is too long";
+    case EINVAL:
+        if (holdsNul(path)) return "cannot be opened: the name holds a NUL character";
+        break;
+    case kErrorNotRegularFile:
+        return "is not a regular file (a pipe, device or socket)";
+    case kErrorFileTooLarge:
+        return "is 2 GiB or larger, more than a 32-bit stream can address";
+    default:
+        break;
+    }
+    return std::string("cannot be opened: ") + std::strerror(error);
+}
+
+std::string quotedPath(std::u16string_view path) {
+    return "'" + printable(nativePath(path)) + "'";
 }
 
 } // namespace sys

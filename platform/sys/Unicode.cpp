@@ -119,4 +119,62 @@ unsigned char wideToAnsi(char16_t unit) {
     return '?';
 }
 
+namespace {
+
+void appendEscape(std::string& out, const char* prefix, unsigned value, int digits) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += kHex[(value >> shift) & 0xF];
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
+size_t sequenceLength(std::string_view text, size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) return 1;
+    const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                         : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+std::string printable(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[i]);
+        const size_t length = sequenceLength(utf8, i);
+        if (length == 0 || (length == 1 && (byte < 0x20 || byte == 0x7F))) {
+            if (byte == '\n')
+                out += "\\n";
+            else if (byte == '\r')
+                out += "\\r";
+            else if (byte == '\t')
+                out += "\\t";
+            else
+                appendEscape(out, "\\x", byte, 2);
+            ++i;
+        } else if (byte == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080..U+009F: terminals take U+009B alone as the start of a command.
+            appendEscape(out, "\\u", static_cast<unsigned char>(utf8[i + 1]), 4);
+            i += 2;
+        } else {
+            out.append(utf8, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
 } // namespace sys

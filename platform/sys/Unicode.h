@@ -3,6 +3,7 @@
 // WideCharToMultiByte) on POSIX.
 //  [x] UTF-16 <-> UTF-8, for every path and text that crosses to the OS
 //  [x] the "ANSI code page", fixed to Windows-1252 on every machine
+//  [x] names made safe to print: control characters shown as escapes
 //  [ ] other code pages (nothing in the engine asks for one)
 #pragma once
 
@@ -24,5 +25,12 @@ char16_t ansiToWide(unsigned char byte);
 // default character does.
 unsigned char wideToAnsi(char16_t unit);
 bool isAnsiRepresentable(char16_t unit);
+
+// UTF-8 text made safe for a terminal or a one-line message: C0 and C1
+// controls and DEL become escapes (\n, \r, \t, \x1B, \u009B), as do bytes
+// that are not valid UTF-8 (\xFF), so a name cannot move the cursor, ring the
+// bell or end the line. Printable text, backslashes included, is unchanged,
+// so escaping twice changes nothing more.
+std::string printable(std::string_view utf8);
 
 } // namespace sys

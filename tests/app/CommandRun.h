@@ -28,13 +28,19 @@ inline std::string drain(std::FILE* file) {
     return text;
 }
 
+// `embossa ARGS...`; the standard output goes to `out` when one is given
+// (and is then the caller's to close), else it is kept in the result.
+inline Result runWords(const std::vector<std::string>& args, std::FILE* out = nullptr) {
+    std::FILE* kept = out ? nullptr : std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int code = app::runCommandLine(args, out ? out : kept, err);
+    return {code, kept ? drain(kept) : std::string(), drain(err)};
+}
+
 // `embossa VERB ARGS...`
 inline Result run(const std::string& verb, std::vector<std::string> args) {
     args.insert(args.begin(), verb);
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int code = app::runCommandLine(args, out, err);
-    return {code, drain(out), drain(err)};
+    return runWords(args);
 }
 
 // Failures are one line on stderr, named after the tool.

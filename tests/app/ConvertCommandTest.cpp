@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "CommandRun.h"
 #include "ReliefSupport.h"
 #include "core/FileArray.h"
 #include "core/PackWriter.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -219,24 +221,30 @@ TEST_F(ConvertCommand, ArchiveEntriesWriteBesideTheArchive) {
 
     result = run({(folder / "art" / "set.pack").string() + ":pics/missing.ppm", "-o", (folder / "m.obj").string()});
     EXPECT_EQ(result.code, 1);
-    EXPECT_NE(result.err.find("cannot be read"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("set.pack' has no entry 'pics/missing.ppm'"), std::string::npos)
+        << result.err;
 }
 
 TEST_F(ConvertCommand, FailuresAreOneLineEachAndWriteNothing) {
     TempFolder::writeBytes(folder / "fake.png", "this is not a picture at all");
     TempFolder::writeBytes(folder / "empty.png", "");
+    fs::create_symlink("loop-b.png", folder / "loop-a.png");
+    fs::create_symlink("loop-a.png", folder / "loop-b.png");
     const std::string good = image("good.ppm", 2, 2, [](int, int) { return redIf(true); });
     struct Case {
         std::vector<std::string> args;
         std::string says;
     };
     const std::vector<Case> cases = {
-        {{(folder / "missing.png").string()}, "does not exist"},
-        {{(folder / "fake.png").string()}, "is not an image embossa can decode"},
-        {{(folder / "empty.png").string()}, "is not an image embossa can decode"},
+        {{(folder / "missing.png").string()}, "missing.png' does not exist"},
+        {{(folder / "fake.png").string()}, "is not an image embossa can decode ("},
+        {{(folder / "empty.png").string()},
+         "is not an image embossa can decode (the file is empty)"},
         {{folder.path().string()}, "is a folder"},
-        {{good, "-o", (folder / "no" / "such" / "out.obj").string()}, "cannot create a temporary file"},
-        {{good, "-o", (folder / "out.txt").string()}, "names no format"},
+        {{(folder / "loop-a.png").string()}, "too many levels of symbolic links"},
+        {{good, "-o", (folder / "no" / "such" / "out.obj").string()},
+         "cannot create a temporary file"},
+        {{good, "-o", (folder / "good.ppm").string() + "/x.obj"}, "Not a directory"},
     };
     for (const Case& c : cases) {
         const Result result = run(c.args);
@@ -255,15 +263,94 @@ TEST_F(ConvertCommand, FailuresAreOneLineEachAndWriteNothing) {
     EXPECT_FALSE(fs::exists(folder / "fake.obj"));
 }
 
+// A pipe as the image or the output waited forever for its other end; it
+// is refused at once. In a child, so a regression ends by the alarm.
+TEST_F(ConvertCommand, PipesAreRefusedAsImagesAndAsOutputs) {
+    const std::string good = image("good.ppm", 2, 2, [](int, int) { return redIf(true); });
+    ASSERT_EQ(::mkfifo((folder / "pipe.ppm").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder / "pipe.obj").c_str(), 0600), 0);
+    const child::Outcome outcome = child::run(
+        [&](std::string& report) {
+            for (const auto& args :
+                 {std::vector<std::string>{(folder / "pipe.ppm").string(), "-o",
+                                           (folder / "out.obj").string()},
+                  std::vector<std::string>{good, "-o", (folder / "pipe.obj").string()}}) {
+                const Result result = run(args);
+                report += std::to_string(result.code) + " " + result.err;
+            }
+            return 0;
+        },
+        20);
+    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status << " (a blocked pipe?)";
+    EXPECT_EQ(outcome.report, "1 embossa: '" + (folder / "pipe.ppm").string() +
+                                  "' is not a regular file (a pipe, device or socket)\n"
+                                  "1 embossa: cannot write '" +
+                                  (folder / "pipe.obj").string() +
+                                  "': it is not a regular file (a pipe, device or socket)\n");
+    EXPECT_FALSE(fs::exists(folder / "out.obj"));
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe.obj"));
+}
+
+// A name that exists as written is that file; only a name that does not
+// exist has its backslashes read as separators.
+TEST_F(ConvertCommand, BackslashesSeparateOnlyWhereNoSuchNameExists) {
+    fs::create_directory(folder / "q");
+    image("q/r.ppm", 4, 4, [](int, int) { return redIf(true); });
+    const std::string literal = image("q\\r.ppm", 4, 4, [](int, int) { return redIf(false); });
+    Result result = run({literal});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, (folder / "test.obj").string() + "\n") << "written beside the image";
+    EXPECT_EQ(read("test.obj"), uniformRelief(0, 0)) << "the black file named q\\r.ppm";
+
+    fs::remove(folder / "q\\r.ppm");
+    result = run({literal, "-o", (folder / "split.obj").string()});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(read("split.obj"), uniformRelief(0, 255)) << "now q/r.ppm, the red one";
+
+    // The dialog's "<folder>\test.obj" stays in a folder whose name holds a backslash.
+    fs::create_directory(folder / "a\\b");
+    const std::string inside = image("a\\b/img.ppm", 4, 4, [](int, int) { return redIf(true); });
+    result = run({inside});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.out, (folder / "a\\b" / "test.obj").string() + "\n");
+    EXPECT_TRUE(fs::exists(folder / "a\\b" / "test.obj"));
+    EXPECT_FALSE(fs::exists(folder / "a"));
+}
+
+TEST_F(ConvertCommand, NamesArePrintedWithControlCharactersEscaped) {
+    const Result missing = run({(folder / "x\x1B[31m\a\n.png").string()});
+    commandrun::expectOneErrorLine(missing);
+    EXPECT_NE(missing.err.find("x\\x1B[31m\\x07\\n.png' does not exist"), std::string::npos)
+        << missing.err;
+
+    fs::create_directory(folder / "line\nbreak");
+    image("line\nbreak/a.ppm", 2, 2, [](int, int) { return redIf(true); });
+    const Result written = run({(folder / "line\nbreak" / "a.ppm").string()});
+    ASSERT_EQ(written.code, 0) << written.err;
+    EXPECT_EQ(written.out, (folder / "line\\nbreak" / "test.obj").string() + "\n");
+    EXPECT_TRUE(fs::exists(folder / "line\nbreak" / "test.obj"));
+}
+
 TEST_F(ConvertCommand, UsageErrorsExitTwo) {
     const std::string good = image("good.ppm", 2, 2, [](int, int) { return redIf(true); });
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {good, "--axis", "zz"}, {good, "--axis"}, {good, "--bogus"},
-          {good, "-o"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {good, "--axis", "zz"},
+                                                 {good, "--axis"},
+                                                 {good, "--bogus"},
+                                                 {good, "-o"},
+                                                 {""},
+                                                 {good, ""},
+                                                 {good, "-o", ""}}) {
         const Result result = run(args);
         EXPECT_EQ(result.code, 2);
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.err.find("is a folder"), std::string::npos) << result.err;
     }
+    // An output no format is known for is refused before anything is converted.
+    const Result unknown = run({good, "-o", (folder / "out.txt").string()});
+    commandrun::expectOneErrorLine(unknown, 2);
+    EXPECT_NE(unknown.err.find("names no format"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(fs::exists(folder / "out.txt"));
 }
 
 TEST_F(ConvertCommand, OutputExtensionChoosesTheFormat) {

@@ -25,6 +25,7 @@
 #include "ReliefSupport.h"
 #include "core/Log.h"
 #include "core/Report.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "sys/Unicode.h"
 
@@ -263,34 +264,93 @@ TEST_F(SafeSave, FileSizeLimitInAChildProcess) {
     expectOldFileAlone();
 }
 
-TEST_F(SafeSave, FullDeviceReportsTheFailureAndStaysADevice) {
-    struct stat info {};
-    if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode))
-        GTEST_SKIP() << "/dev/full is not available here";
-    // The extension picks the format, so the device is reached through a link.
+TEST_F(SafeSave, DevicesAndPipesAreRefusedNotWrittenInPlace) {
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    // The extension picks the format, so each is reached through a link.
     fs::create_symlink("/dev/full", folder / "full.obj");
-    LogLines log;
-    std::string reason;
-    EXPECT_FALSE(mesh_file::saveMesh(tool->mesh, enginePath(folder / "full.obj"), &reason));
-    EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
-    EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot write '/dev/full'"), std::string::npos) << log.text;
+    fs::create_symlink("pipe", folder / "pipe.obj");
+    // In a child: a save that opens the pipe would wait for a reader forever.
+    const child::Outcome outcome = child::run(
+        [&](std::string& report) {
+            for (const char* name : {"full.obj", "pipe.obj"}) {
+                std::string reason;
+                if (mesh_file::saveMesh(tool->mesh, enginePath(folder / name), &reason))
+                    report += std::string(name) + " was written\n";
+                else if (reason.find("is not a regular file") == std::string::npos)
+                    report += reason + "\n";
+            }
+            return 0;
+        },
+        10);
+    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status << " (a blocked save?)";
+    EXPECT_EQ(outcome.report, "");
+    struct stat info {};
     ASSERT_EQ(::stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device must never be renamed over";
     EXPECT_TRUE(fs::is_symlink(folder / "full.obj"));
-    fs::remove(folder / "full.obj");
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
+    for (const char* name : {"full.obj", "pipe.obj", "pipe"})
+        fs::remove(folder / name);
     expectOldFileAlone();
 }
 
-TEST_F(SafeSave, ReadOnlyFolder) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "running as root: the folder's mode does not stop root from writing, so "
-                        "there is no failure to observe";
-    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    std::string reason;
-    const bool saved = mesh_file::saveMesh(tool->mesh, enginePath(target()), &reason);
-    fs::permissions(folder.path(), fs::perms::owner_all);
-    EXPECT_FALSE(saved);
-    EXPECT_NE(reason.find("Permission denied"), std::string::npos) << reason;
+// A folder the user may not write into, holding a test.obj they may: the
+// temporary file cannot be made, so the file is rewritten in place. Run as
+// an unprivileged user, since root may write into any folder.
+class ReadOnlyFolderSave : public SafeSave {
+protected:
+    // Saves in a child as "nobody" under a file-size limit (0: none);
+    // returns whether it saved, with the reason in `reason`.
+    child::Outcome saveAsNobody(const fs::path& path, rlim_t sizeLimit = 0) {
+        ::chmod(target().c_str(), 0666);
+        fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                           fs::perms::group_read | fs::perms::group_exec |
+                                           fs::perms::others_read | fs::perms::others_exec);
+        const child::Outcome outcome = child::run([&](std::string& reason) {
+            if (!child::dropToNobody()) return child::kCannotSetUp;
+            if (sizeLimit > 0) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{sizeLimit, sizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            return mesh_file::saveMesh(tool->mesh, enginePath(path), &reason) ? 0 : 1;
+        });
+        fs::permissions(folder.path(), fs::perms::owner_all);
+        return outcome;
+    }
+};
+
+TEST_F(ReadOnlyFolderSave, AnExistingFileIsRewrittenInPlace) {
+    const child::Outcome outcome = saveAsNobody(target());
+    if (outcome.exited && outcome.status == child::kCannotSetUp)
+        GTEST_SKIP() << "cannot give up root here";
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 0) << outcome.report;
+    EXPECT_EQ(TempFolder::readBytes(target()), relief::objText(tool->mesh));
+    struct stat info {};
+    ASSERT_EQ(::stat(target().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666u) << "the file itself was kept, not replaced";
+}
+
+TEST_F(ReadOnlyFolderSave, AFailedRewriteSaysSoAndANewFileIsRefused) {
+    // The relief is larger than the limit: the rewrite must stop before it
+    // changes a byte of the old file, and say that it tried in place.
+    child::Outcome outcome = saveAsNobody(target(), 4096);
+    if (outcome.exited && outcome.status == child::kCannotSetUp)
+        GTEST_SKIP() << "cannot give up root here";
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.report.find("File too large"), std::string::npos) << outcome.report;
+    EXPECT_NE(outcome.report.find("rewritten in place"), std::string::npos) << outcome.report;
+    expectOldFileAlone();
+
+    // No file to rewrite: the folder's refusal is the reason.
+    outcome = saveAsNobody(folder / "new.obj");
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.report.find("cannot create a temporary file"), std::string::npos)
+        << outcome.report;
+    EXPECT_NE(outcome.report.find("Permission denied"), std::string::npos) << outcome.report;
     expectOldFileAlone();
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +99,29 @@ TEST(DynArrayGrowth, UnobtainableStorageIsLoggedAndOldStorageStays) {
     EXPECT_EQ(a.capacity, 1 << 20);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], u"Error in DynArray<DATA>::adjust(): the allocated array pointer is NULL\n");
+}
+
+// get() hands out a place to write: when the index cannot be held, the
+// answer is null (a caller stops there) rather than an address past the end.
+TEST(DynArrayGrowth, IndicesThatCannotBeHeldGiveNullAndAreLogged) {
+    std::vector<std::u16string> lines;
+    ScopedLogSink sink([&](const String& line) { lines.emplace_back(line.text()); });
+    DynArray<char> a(0, 1 << 20);
+    *a.get(0) = 'x';
+    char* before = a.items;
+    // Growth refused: 2^31 elements would pass the 32-bit index range.
+    EXPECT_EQ(a.get(INT32_MAX - 5), nullptr);
+    // index + 1 would overflow.
+    EXPECT_EQ(a.get(INT32_MAX), nullptr);
+    EXPECT_EQ(a.get(-1), nullptr);
+    EXPECT_EQ(a.items, before);
+    EXPECT_EQ(a.capacity, 1 << 20);
+    EXPECT_EQ(*a.get(0), 'x');
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::u16string& line) {
+                                return line.find(u"Error in DynArray<DATA>::get()") == 0;
+                            }),
+              3);
 }
 
 class DynArrayElementMove : public ::testing::Test {

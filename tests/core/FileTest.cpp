@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/Log.h"
 #include "support/TempFolder.h"
+#include "sys/FileSystem.h"
 #include "sys/Unicode.h"
 
 namespace {
@@ -86,6 +88,13 @@ TEST_F(FileTest, FailedOpensLogTheirCauseAndGiveAClosedStream) {
 
     File empty(String(), 0, 1, 0);
     EXPECT_FALSE(empty.isOpen);
+
+    // Only regular files are streams; the reason stays for the caller.
+    File device(engineText("/dev/null"), 0, 1, 1);
+    EXPECT_FALSE(device.isOpen);
+    EXPECT_EQ(device.openError, sys::kErrorNotRegularFile);
+    EXPECT_TRUE(logged("Error in File(): Not a regular file (a pipe, device or socket)."));
+    EXPECT_EQ(missing.openError, ENOENT);
 }
 
 TEST_F(FileTest, NamesAndFoldersFollowTheLastSeparatorRule) {

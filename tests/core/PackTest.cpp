@@ -340,7 +340,10 @@ TEST(PackWriter, RefusesNamesAReaderCouldNotFind) {
         String first;
         String second;
     };
+    String withNul;
+    withNul.set(u"a\0b", 3); // would read back as "a"
     const Case cases[] = {
+        {"with a NUL", String(u"ok"), withNul},
         {"outside Windows-1252", String(u"ok"), String(u"\u4E2D.txt")},
         {"duplicate", String(u"same"), String(u"same")},
         {"empty", String(u"ok"), String(u"")},

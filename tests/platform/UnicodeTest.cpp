@@ -33,4 +33,24 @@ TEST(Unicode, Windows1252BothWays) {
     EXPECT_TRUE(sys::isAnsiRepresentable(0x20AC));
 }
 
+// Names are printed in one-line messages and listings: nothing in them may
+// move the cursor, ring the bell, start a terminal command or end the line.
+TEST(Unicode, PrintableEscapesControlsAndBadBytesOnly) {
+    using std::string_literals::operator""s;
+    EXPECT_EQ(sys::printable("a\x1B[2Jb\x07"), "a\\x1B[2Jb\\x07");
+    EXPECT_EQ(sys::printable("line\nnext\r\t"), "line\\nnext\\r\\t");
+    EXPECT_EQ(sys::printable("a\0b"s), "a\\x00b");
+    EXPECT_EQ(sys::printable("del\x7F"), "del\\x7F");
+    // The C1 control U+009B, a bad byte and a cut-short sequence, an encoded surrogate.
+    EXPECT_EQ(sys::printable(std::string("csi\xC2\x9B") + "31m"), "csi\\u009B31m");
+    EXPECT_EQ(sys::printable("\xFF\xC3"), "\\xFF\\xC3");
+    EXPECT_EQ(sys::printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");
+    // Printable text passes unchanged, Windows-style backslashes included,
+    // so escaping what was escaped changes nothing.
+    const std::string plain = "C:\\img\\caf\xC3\xA9 \xC2\xA0\xE4\xB8\x80\xF0\x9F\x98\x80.png";
+    EXPECT_EQ(sys::printable(plain), plain);
+    const std::string once = sys::printable("x\x1B\n\xFF");
+    EXPECT_EQ(sys::printable(once), once);
+}
+
 } // namespace
