@@ -189,9 +189,17 @@ void Embossa::save() {
 
 void Embossa::openImage() {
     SetWindowTextW(GetDlgItem(window, kPathField), imagePath.text());
-    readImageFile();
-    loadHeightmap();
+    std::string why;
+    const bool read = readImageFile(&why);
+    const bool decoded = loadHeightmap();
     rebuildMesh();
+    // Decoded a second time only to say why: the texture manager logs a code.
+    if (read && !decoded) why = app::imageDecodeProblem(imagePath, imageFile);
+    // Shown once the placeholder is in place, so the box explains what the
+    // user sees behind it.
+    if (!why.empty())
+        showReport(window, u"Error", u"Image_Error", MB_OK | MB_ICONERROR,
+                   String(sys::utf8ToUtf16(why).c_str()));
 }
 
 bool Embossa::readImageFile(std::string* why) {
@@ -216,7 +224,7 @@ void Embossa::readFlipFlags() {
     if (isChecked(window, kFlipY)) flipFlags |= 2;
 }
 
-void Embossa::loadHeightmap() {
+bool Embossa::loadHeightmap() {
     // Without a 3D view the texture manager still decodes on the CPU.
     app::CpuDevice cpuDevice;
     if (!D3D::currentDevice) {
@@ -226,8 +234,10 @@ void Embossa::loadHeightmap() {
     // An image that does not decode leaves the texture manager's default
     // texture in the handle, so the preview shows its checkerboard.
     StructTexture heightmap;
-    heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), imageFile, 1, D3DFMT_A8R8G8B8);
+    const bool decoded =
+        heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), imageFile, 1, D3DFMT_A8R8G8B8);
     heightmap.copyToBitmap(preview);
     SendMessageW(GetDlgItem(window, kPreview), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(preview.bitmap));
+    return decoded;
 }

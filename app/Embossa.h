@@ -60,7 +60,9 @@ public:
 
     String status() override { return String(); }
 
-    void loadHeightmap();
+    // The image's bytes into the preview; false when they did not decode
+    // and the texture manager's placeholder is shown instead.
+    bool loadHeightmap();
     // Empties mesh and builds the relief of preview for the current axis
     // choice and mirror flags, with flat face normals.
     void rebuildMesh();
@@ -72,6 +74,8 @@ public:
     // box naming the file and the reason.
     void save();
     // Reads the image whole and shows it; the path is already in imagePath.
+    // An image that cannot be read or decoded leaves the placeholder shown
+    // and a box naming the file and the reason.
     void openImage();
     // Reads imagePath's bytes whole into imageFile; false when it cannot be
     // opened or read, with the one-line reason in `why` (and the log).

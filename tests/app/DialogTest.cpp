@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <algorithm>
 #include <array>
@@ -17,6 +18,7 @@
 #include "app/WinMain.h"
 #include "DialogHarness.h"
 #include "core/Language.h"
+#include "core/Log.h"
 #include "core/RelationReader.h"
 #include "core/FrameTimer.h"
 #include "d3d9/ImageCodec.h"
@@ -342,6 +344,56 @@ TEST_F(DialogTest, SaveWritesWhatConvertWritesForTheSameImage) {
     const std::string fromDialog = TempFolder::readBytes(temp / "test.obj");
     EXPECT_GT(fromDialog.size(), 100000u);
     EXPECT_EQ(fromDialog, TempFolder::readBytes(fromConvert));
+}
+
+// Nothing fails silently: an image that cannot be read or decoded, and a
+// save that cannot be written, each end in one box that names the file and
+// the reason, over the placeholder preview.
+TEST_F(DialogTest, FailuresShowABoxNamingTheFileAndTheReason) {
+    TempFolder temp;
+    TempFolder::writeBytes(temp / "notes.png", "not a picture at all");
+    ASSERT_EQ(::mkfifo((temp / "pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(temp / "test.obj"); // where Save must write
+    std::vector<std::u16string> boxes;
+    ScopedLogSink sink([&](const String& line) {
+        if (line.view().starts_with(u"MessageBox: ")) boxes.emplace_back(line.view());
+    });
+    const auto openAndSave = [&](const std::string& name) {
+        boxes.clear();
+        application().pendingImage = String(sys::utf8ToUtf16((temp / name).string()).c_str());
+        double placeholder = 0;
+        runSteps({{2, [&](HWND dialog) {
+                       // The share of the placeholder's pure red and navy squares.
+                       int hits = 0;
+                       for (int y = 0; y < 120; ++y)
+                           for (int x = 0; x < 120; ++x) {
+                               const Color c = *application().preview.pixelAt(x, y);
+                               hits += (c.r == 0xFF && c.g == 0 && c.b == 0) ||
+                                       (c.r == 0 && c.g == 0 && c.b == 0x84);
+                           }
+                       placeholder = hits / (120.0 * 120.0);
+                       win::test::click(GetDlgItem(dialog, 1006));
+                   }},
+                  {2, [](HWND) {}}});
+        return placeholder;
+    };
+    const std::u16string imageBox = u"MessageBox: Error: The image could not be loaded";
+    const std::u16string saveBox = u"MessageBox: Error: The relief could not be saved.";
+    const std::u16string savedTo = sys::utf8ToUtf16("'" + (temp / "test.obj").string() + "'");
+    for (const auto& [name, reason] : std::vector<std::pair<std::string, std::u16string>>{
+             {"missing.png", u"does not exist"},
+             {"pipe.png", u"is not a regular file"},
+             {"notes.png", u"is not an image embossa can decode"}}) {
+        const double placeholder = openAndSave(name);
+        ASSERT_EQ(boxes.size(), 2u) << name;
+        EXPECT_TRUE(boxes[0].starts_with(imageBox)) << name;
+        EXPECT_NE(boxes[0].find(sys::utf8ToUtf16((temp / name).string())), std::u16string::npos);
+        EXPECT_NE(boxes[0].find(reason), std::u16string::npos) << name;
+        EXPECT_GT(placeholder, 0.6) << name; // as the box says
+        EXPECT_TRUE(boxes[1].starts_with(saveBox)) << name;
+        EXPECT_NE(boxes[1].find(savedTo + u": it is a folder"), std::u16string::npos)
+            << sys::utf16ToUtf8(boxes[1]);
+    }
 }
 
 TEST(ModelessTemplate, AttachesOnInitAndClosesItsWindow) {
