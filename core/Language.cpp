@@ -90,7 +90,9 @@ bool Language::addRelation(int32_t languageIndex, const char16_t* key, const cha
 }
 
 int32_t Language::addLanguage(const char16_t* name) {
-    *languages.get(languageCount) = new NationalLanguage(name);
+    NationalLanguage** slot = languages.get(languageCount);
+    if (!slot) return -1; // logged; records for it are then dropped
+    *slot = new NationalLanguage(name);
     return languageCount++;
 }
 

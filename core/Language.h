@@ -72,8 +72,9 @@ public:
     int32_t englishIndex() const;
     bool addRelation(int32_t languageIndex, const char16_t* key, const char16_t* value) override;
 
-    // Creates an empty language and returns its index; what a relation
-    // reader does before handing over records.
+    // Creates an empty language and returns its index (-1, logged, when the
+    // table cannot grow); what a relation reader does before handing over
+    // records.
     int32_t addLanguage(const char16_t* name);
     // Accepts only these keys from now on, stopping the reader once all have
     // been seen; a count of 0 turns filtering off.

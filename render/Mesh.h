@@ -122,7 +122,9 @@ public:
     }
 
     uint16_t* addIndex(uint16_t value) override {
+        // A refused allocation has been logged; the list stays as it was.
         uint16_t* slot = indexData.get(indexTotal);
+        if (!slot) return nullptr;
         *slot = value;
         ++indexTotal;
         return slot;

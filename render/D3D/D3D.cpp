@@ -61,7 +61,11 @@ void enumerateResolutions() {
             const Resolution* r = resolutions.get(k);
             known = r->width == int32_t(mode.Width) && r->height == int32_t(mode.Height);
         }
-        if (!known) *resolutions.get(count++) = Resolution{int32_t(mode.Width), int32_t(mode.Height)};
+        if (known) continue;
+        Resolution* slot = resolutions.get(count);
+        if (!slot) break; // logged; the sizes found so far are kept
+        *slot = Resolution{int32_t(mode.Width), int32_t(mode.Height)};
+        ++count;
     }
     resolutions.adjust(count);
     std::sort(resolutions.items, resolutions.items + count, [](const Resolution& a, const Resolution& b) {

@@ -50,7 +50,11 @@ String createFlagNames(DWORD flags) {
 } // namespace
 
 void Device::TexProjList::add(TextureProj* projector) {
-    *projectors.get(count++) = projector;
+    // A refused allocation has been logged; the projector is not kept.
+    if (TextureProj** slot = projectors.get(count)) {
+        *slot = projector;
+        ++count;
+    }
 }
 
 void Device::TexProjList::remove(TextureProj* projector) {
@@ -179,8 +183,12 @@ void Device::prepareLightIndices() {
     freeLightIndices.adjust(0);
     freeLightCount = 0;
     if (FAILED(device->GetDeviceCaps(&deviceCaps)) || deviceCaps.MaxActiveLights < 2) return;
-    for (DWORD index = 1; index < deviceCaps.MaxActiveLights; ++index)
-        *freeLightIndices.get(freeLightCount++) = int32_t(index);
+    for (DWORD index = 1; index < deviceCaps.MaxActiveLights; ++index) {
+        int32_t* slot = freeLightIndices.get(freeLightCount);
+        if (!slot) break; // logged; fewer lights are handed out
+        *slot = int32_t(index);
+        ++freeLightCount;
+    }
 }
 
 void Device::createSpriteQuad() {
