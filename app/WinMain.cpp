@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/RelationReader.h"
 #include "core/Report.h"
+#include "core/WinShell/Desktop.h"
 #include "render/D3D/D3D.h"
 #include "render/D3D/Device.h"
 #include "resources/Resources.h"
@@ -42,6 +43,10 @@ Embossa& application() {
 int WinMain(HINSTANCE instance) {
     instanceHandle = instance;
     connectWindowLayer();
+    // Once per process, before the dialog, as the engine's start-up does;
+    // the tool itself reads none of the handles.
+    static const bool desktopDetected = (WinShell::Desktop::detectDesktopHWNDs(), true);
+    (void)desktopDetected;
     loadLanguageTable();
     Embossa& object = application();
     object.show(Embossa::kDialogId, nullptr, 0, 1);

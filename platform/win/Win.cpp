@@ -11,6 +11,7 @@
 
 #include "sys/Unicode.h"
 #include "win/Canvas.h"
+#include "win/DesktopWindows.h"
 #include "win/Input.h"
 #include "win/MessageLoop.h"
 #include "win/WinInternal.h"
@@ -82,6 +83,7 @@ void shutdown() {
     resetLoop();
     input::reset();
     canvas::shutdown();
+    desktop::disconnect();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     initializedFlag = false;
 }

@@ -83,6 +83,18 @@ int GetWindowTextW(HWND window, char16_t* buffer, int capacity);
 int GetWindowTextLengthW(HWND window);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 
+// Other programs' windows on the desktop: found on X11, none elsewhere.
+// A null or desktop parent means the top-level windows; children come
+// topmost first, and EnumChildWindows visits every descendant.
+HWND GetDesktopWindow();
+HWND GetShellWindow();
+HWND GetWindow(HWND window, UINT command); // GW_CHILD, GW_HWNDNEXT
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM parameter);
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM parameter);
+HWND FindWindowExW(HWND parent, HWND childAfter, const char16_t* className,
+                   const char16_t* windowName);
+int GetClassNameW(HWND window, char16_t* buffer, int capacity);
+
 // Messages
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

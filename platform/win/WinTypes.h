@@ -30,6 +30,7 @@ using LONG_PTR = intptr_t;
 
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 
 // Macros elsewhere (glib, some C headers) may have defined them already.
 #ifndef TRUE
@@ -207,3 +208,7 @@ inline constexpr int VK_LEFT = 0x25;
 inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_RIGHT = 0x27;
 inline constexpr int VK_DOWN = 0x28;
+
+// GetWindow commands
+inline constexpr UINT GW_HWNDNEXT = 2;
+inline constexpr UINT GW_CHILD = 5;

@@ -13,6 +13,7 @@
 #include "sys/Unicode.h"
 #include "win/Canvas.h"
 #include "win/Controls.h"
+#include "win/DesktopWindows.h"
 #include "win/Dialog.h"
 #include "win/Input.h"
 #include "win/MessageLoop.h"
@@ -149,7 +150,7 @@ void setForeground(HWND window) {
 using namespace win;
 
 BOOL IsWindow(HWND window) {
-    return object(window) != nullptr;
+    return object(window) != nullptr || desktop::isDesktopWindow(window);
 }
 
 BOOL DestroyWindow(HWND window) {
@@ -441,6 +442,7 @@ BOOL SetWindowTextW(HWND window, const char16_t* text) {
 }
 
 int GetWindowTextW(HWND window, char16_t* buffer, int capacity) {
+    if (!object(window)) return desktop::windowText(window, buffer, capacity);
     return int(SendMessageW(window, WM_GETTEXT, WPARAM(capacity), LPARAM(buffer)));
 }
 
@@ -468,7 +470,7 @@ BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
 
 HWND GetParent(HWND window) {
     WindowObject* w = object(window);
-    if (!w) return nullptr;
+    if (!w) return desktop::parentOf(window);
     return w->kind == WindowKind::Control ? object(w->parent) : object(w->owner);
 }
 

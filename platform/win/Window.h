@@ -20,6 +20,7 @@ struct TopLevel; // the SDL side of a top-level window (Canvas.h)
 enum class WindowKind {
     Dialog,  // from a template, a message box, or a plain window
     Control, // a child of a dialog
+    Desktop, // another program's window on the desktop (DesktopWindows.h)
 };
 
 enum class ControlKind {

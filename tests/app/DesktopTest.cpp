@@ -25,7 +25,7 @@ protected:
 
     void SetUp() override {
         if (!std::getenv("DISPLAY") || !desktop.connected())
-            GTEST_FAIL() << "no X server; run this test through tests/app/run-on-desktop";
+            GTEST_FAIL() << "no X server; run this test through tests/run-on-desktop";
         setenv("SDL_VIDEODRIVER", "x11", 1);
         for (int i = 0; i < 200 && !desktop.hasWindowManager(); ++i)
             win::test::pumpUntil([] { return false; }, 50);
