@@ -8,7 +8,7 @@
 #include "app/CpuDevice.h"
 #include "app/Embossa.h"
 #include "app/ImageInput.h"
-#include "app/ObjWriter.h"
+#include "app/MeshFile.h"
 #include "core/File.h"
 #include "core/FileInterface.h"
 #include "render/StructTexture.h"
@@ -223,7 +223,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
             continue;
         }
         tool->rebuildMesh();
-        if (!mesh_file::saveMesh(tool->mesh, job.output, &problem)) {
+        if (!mesh_file::save(tool->mesh, job.output, &problem)) {
             fail(problem);
             continue;
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // `embossa convert`: images to relief files with no window and no GPU. It
 // runs the dialog's own pieces (file layer, texture manager on a CPU-only
-// device, 120 x 120 preview, rebuildMesh, MeshTools::save), so a file made
+// device, 120 x 120 preview, rebuildMesh, mesh_file::save), so a file made
 // here has the bytes "Save" writes for the same image and settings. Unlike
 // the dialog it refuses an image it cannot decode instead of meshing the
 // default checkerboard.

@@ -3,10 +3,12 @@
 
 #include "app/CpuDevice.h"
 #include "app/ImageInput.h"
-#include "app/ObjWriter.h"
+#include "app/HeightField.h"
+#include "app/MeshFile.h"
 #include "app/OpenFileDialog.h"
 #include "core/Log.h"
 #include "core/UserInput.h"
+#include "core/File.h"
 #include "core/FrameTimer.h"
 #include "core/Report.h"
 #include "render/D3D/D3D.h"
@@ -182,7 +184,7 @@ void Embossa::onCommand(int command) {
 
 void Embossa::save() {
     std::string why;
-    if (!mesh_file::saveMesh(mesh.tools(), savePath(imagePath), &why))
+    if (!mesh_file::save(mesh.tools(), savePath(imagePath), &why))
         showReport(window, u"Error", u"Save_Error", MB_OK | MB_ICONERROR,
                    String(sys::utf8ToUtf16(why).c_str()));
 }
@@ -240,4 +242,21 @@ bool Embossa::loadHeightmap() {
     SendMessageW(GetDlgItem(window, kPreview), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(preview.bitmap));
     return decoded;
+}
+
+void Embossa::rebuildMesh() {
+    mesh.vertexTotal = 0;
+    mesh.indexTotal = 0;
+    mesh.textureHandle.release();
+    // A mesh with bones would have its bone animation cleared here; the
+    // relief never has one.
+    addHeightField(mesh, preview, D3DVECTOR{10.0f, 1.0f, 10.0f}, axisMode, flipFlags);
+    computeFaceNormals(mesh);
+}
+
+String Embossa::savePath(const String& imagePath) {
+    const String folder = folderPart(imagePath.view());
+    String path;
+    path.format(u"%s%s", folder.text(), u"test.obj");
+    return path;
 }

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The relief builder: the 120 x 120 preview becomes a closed block whose top
+// The relief builder: a square picture becomes a closed block whose top
 // follows the red channel, with four walls down to the base plane and a flat
-// bottom, turned into the axis pair the user chose. Every coordinate is
-// single-precision arithmetic in a fixed order, and the saved file shows the
+// bottom, turned into the axis pair the user chose. The saved file shows the
 // bits (a quarter turn's cosine leaves -0.000000 in it), so expressions here
 // must not be regrouped or fused.
 #include <cfloat>
 #include <cmath>
 
-#include "app/Embossa.h"
+#include "app/HeightField.h"
+
 #include "core/Log.h"
 #include "core/TableSqrt.h"
-#include "render/MeshTools.h"
 
 namespace {
 
@@ -59,11 +58,11 @@ void copyPosition(MeshTools& mesh, int32_t to, int32_t from) {
 
 } // namespace
 
-bool MeshTools::addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size,
-                               int32_t axisMode, int32_t flipFlags) {
+bool addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size, int32_t axisMode,
+                    int32_t flipFlags) {
     const int32_t n = source.width();
     if (n < 1 || source.height() != n) {
-        log(u"Error in MeshTools::addHeightField(): the source is %i x %i; it must be square and "
+        log(u"Error in addHeightField(): the source is %i x %i; it must be square and "
             u"not empty",
             n, source.height());
         return false;
@@ -73,7 +72,7 @@ bool MeshTools::addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVE
     const int32_t base = mesh.vertexCount();
     const int64_t added = int64_t(n) * n + 4 * int64_t(n) + 12;
     if (base < 0 || base + added > 65536) {
-        log(u"Error in MeshTools::addHeightField(): %i more vertices do not fit 16-bit indices",
+        log(u"Error in addHeightField(): %i more vertices do not fit 16-bit indices",
             int32_t(added));
         return false;
     }
@@ -165,7 +164,7 @@ bool MeshTools::addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVE
     return true;
 }
 
-void MeshTools::computeFaceNormals(MeshTools& mesh) {
+void computeFaceNormals(MeshTools& mesh) {
     const int32_t count = mesh.indexCount();
     // Whole triangles only: a trailing partial one has no third index.
     for (int32_t t = 0; t + 2 < count; t += 3) {
@@ -201,14 +200,4 @@ void MeshTools::computeFaceNormals(MeshTools& mesh) {
             target[2] = normal[2];
         }
     }
-}
-
-void Embossa::rebuildMesh() {
-    mesh.vertexTotal = 0;
-    mesh.indexTotal = 0;
-    mesh.textureHandle.release();
-    // A mesh with bones would have its bone animation cleared here; the
-    // relief never has one.
-    MeshTools::addHeightField(mesh, preview, D3DVECTOR{10.0f, 1.0f, 10.0f}, axisMode, flipFlags);
-    MeshTools::computeFaceNormals(mesh);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The mesh interface every engine mesh answers to, and its three views.
-// MeshTools is the view the engine's tools work through (height field, face
-// normals, saving); Shaper and Framer are the views the gizmo and frame code
+// MeshTools is the view the engine's tools work through (the relief builder
+// and the mesh files of app/ take it); Shaper and Framer are the views the gizmo and frame code
 // hold. A Mesh derives from all three, so one object has three interface
 // sub-objects whose slots all reach the same implementation. Vertex records
 // differ per mesh type, so tools see a vertex only as its component block.
@@ -14,11 +14,6 @@
 #include "d3d9/D3D9Types.h"
 
 class StructTexture;
-// The height field's source is any drawing target of 4-byte pixels
-// (core/DialogTools.h); only the tool's code needs their definitions.
-struct Color;
-template <class COLOR>
-class Draw;
 
 // Where a vertex record keeps its components. A component the vertex format
 // lacks points at a shared dummy, so writing it is harmless.
@@ -84,22 +79,6 @@ public:
     // Record i's components, growing the vertex storage when i lies beyond
     // it; the vertex count is not changed.
     virtual VertexComponents* vertexAt(int32_t i) = 0;
-
-    // The tool's operations on a mesh; defined with the application
-    // (app/HeightField.cpp, app/ObjWriter.cpp).
-    //
-    // Appends the relief of a square source: surface, four walls and bottom,
-    // placed by axisMode (0: x/y, 1: x/z, 2: y/z) and mirrored by flipFlags
-    // (1: image x, 2: image y). Returns false and appends nothing when the
-    // source is not square, is empty or would pass 16-bit indices.
-    static bool addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size,
-                               int32_t axisMode, int32_t flipFlags);
-    // Flat shading: every triangle's unit normal on its three vertices.
-    static void computeFaceNormals(MeshTools& mesh);
-    // Writes the mesh as the path's extension says (obj, stl, ply; case
-    // ignored). The old file is replaced only by a complete new one; a
-    // failure is logged and leaves it as it was. Returns whether it saved.
-    bool save(String path);
 
 protected:
     ~MeshTools() = default;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <random>
 
+#include "app/HeightField.h"
 #include "core/TableSqrt.h"
 #include "ReliefSupport.h"
 
@@ -214,16 +215,16 @@ TEST(HeightField, RefusesWhatSixteenBitIndicesOrItsCountsCannotHold) {
     Mesh<Embossa::Vertex, 0x12> mesh;
     DialogTools::Bitmap picture;
     picture.create(nullptr, 0, 32, 120, 60); // counts are written for square sources
-    EXPECT_FALSE(MeshTools::addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
+    EXPECT_FALSE(addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
     picture.create(nullptr, 0, 32, 254, 254); // 65,544 vertices
-    EXPECT_FALSE(MeshTools::addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
+    EXPECT_FALSE(addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
     picture.create(nullptr, 0, 32, 0, 0);
-    EXPECT_FALSE(MeshTools::addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
+    EXPECT_FALSE(addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
     EXPECT_EQ(mesh.vertexCount(), 0);
     EXPECT_EQ(mesh.indexCount(), 0);
 
     picture.create(nullptr, 0, 32, 253, 253); // 65,033 vertices: the largest that fits
-    ASSERT_TRUE(MeshTools::addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
+    ASSERT_TRUE(addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
     EXPECT_EQ(mesh.vertexCount(), 253 * 253 + 4 * 253 + 12);
     expectClosedOutward(mesh, "253 x 253");
 }
@@ -236,7 +237,7 @@ TEST(HeightField, AppendsAfterWhatTheMeshHolds) {
     DialogTools::Bitmap picture;
     picture.create(nullptr, 0, 32, N, N);
     relief::paint(picture, black);
-    ASSERT_TRUE(MeshTools::addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
+    ASSERT_TRUE(addHeightField(mesh, picture, D3DVECTOR{10, 1, 10}, 1, 0));
 
     EXPECT_EQ(position(mesh, 2)[0], 102.0f);
     EXPECT_EQ(position(mesh, 3), (Point{-5, 1, -5}));
@@ -271,7 +272,7 @@ TEST(FaceNormals, LastTriangleWinsDegenerateGivesZeroAndTheTableRootScales) {
     mesh.addTriangle(0, 1, 2); // n = (0, 5.1, 0): not a point the table sampled
     mesh.addTriangle(2, 3, 4); // vertex 2 then belongs to this one
     mesh.addTriangle(0, 3, 4); // degenerate: 0, 3 and 4 lie on one line
-    MeshTools::computeFaceNormals(mesh);
+    computeFaceNormals(mesh);
 
     const float length = 3.0f * 1.7f;
     const float scaled = length * (1.0f / tableSqrt(length * length));

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/Embossa.h"
-#include "app/ObjWriter.h"
+#include "app/MeshFile.h"
 
 namespace relief {
 

@@ -13,6 +13,7 @@
 
 #include "DialogHarness.h"
 #include "app/CommandLine.h"
+#include "app/MeshFile.h"
 #include "core/FrameTimer.h"
 #include "core/Log.h"
 #include "core/UserInput.h"
@@ -476,7 +477,7 @@ TEST_F(ViewTest, SaveWithNoImageWritesTheEmptyMeshToTheRootOrSaysWhyNot) {
     ASSERT_TRUE(fs::exists(root));
     TempFolder temp;
     Mesh<Embossa::Vertex, 0x12> empty;
-    ASSERT_TRUE(empty.save(String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
+    ASSERT_TRUE(mesh_file::save(empty, String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
     const std::string written = TempFolder::readBytes(root);
     fs::remove(root);
     EXPECT_EQ(written, TempFolder::readBytes(temp / "empty.obj"));

@@ -3,7 +3,7 @@
 // on negative zero, 1-based faces), STL and PLY of the same triangles, the
 // replacement that leaves the old file whole when anything fails, and the
 // file read back by third-party tools as a closed block.
-#include "app/ObjWriter.h"
+#include "app/MeshFile.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,7 @@ std::unique_ptr<Embossa> builtTool(int32_t axisMode, uint8_t (*red)(int, int) = 
 TEST(ObjText, EmptyMeshIsTheHeaderTheGroupAndOneEmptyLine) {
     TempFolder folder;
     Mesh<Vertex, 0x12> mesh;
-    ASSERT_TRUE(mesh.save(enginePath(folder / "empty.obj")));
+    ASSERT_TRUE(mesh_file::save(mesh, enginePath(folder / "empty.obj")));
     const std::string bytes = TempFolder::readBytes(folder / "empty.obj");
     EXPECT_EQ(bytes.size(), 60u);
     EXPECT_EQ(bytes, kEmptyObj);
@@ -138,10 +138,10 @@ TEST(SaveFormats, ExtensionPicksTheFormatWhateverItsCase) {
     TempFolder folder;
     auto tool = builtTool(1);
     MeshTools& mesh = tool->mesh.tools();
-    ASSERT_TRUE(mesh.save(enginePath(folder / "TEST.OBJ")));
+    ASSERT_TRUE(mesh_file::save(mesh, enginePath(folder / "TEST.OBJ")));
     EXPECT_EQ(TempFolder::readBytes(folder / "TEST.OBJ"), relief::objText(mesh));
 
-    ASSERT_TRUE(mesh.save(enginePath(folder / "relief.Stl")));
+    ASSERT_TRUE(mesh_file::save(mesh, enginePath(folder / "relief.Stl")));
     const std::string stl = TempFolder::readBytes(folder / "relief.Stl");
     ASSERT_EQ(stl.size(), 84u + 50u * 28804u);
     EXPECT_NE(stl.rfind("solid", 0), 0u) << "a binary STL must not look like the text form";
@@ -153,7 +153,7 @@ TEST(SaveFormats, ExtensionPicksTheFormatWhateverItsCase) {
     EXPECT_EQ((relief::Point{first[0], first[1], first[2]}), (relief::Point{0, 1, 0})); // the top faces up
     EXPECT_EQ((relief::Point{first[6], first[7], first[8]}), relief::position(mesh, 120));
 
-    ASSERT_TRUE(mesh.save(enginePath(folder / "relief.ply")));
+    ASSERT_TRUE(mesh_file::save(mesh, enginePath(folder / "relief.ply")));
     const std::string ply = TempFolder::readBytes(folder / "relief.ply");
     const size_t body = ply.find("end_header\n") + 11;
     EXPECT_NE(ply.find("format binary_little_endian 1.0\n"), std::string::npos);
@@ -171,8 +171,8 @@ TEST(SaveFormats, UnknownExtensionWritesNothingAndKeepsTheOldFile) {
     TempFolder::writeBytes(folder / "notes.txt", "keep me");
     Mesh<Vertex, 0x12> mesh;
     LogLines log;
-    EXPECT_FALSE(mesh.save(enginePath(folder / "notes.txt")));
-    EXPECT_FALSE(mesh.save(enginePath(folder / "noextension")));
+    EXPECT_FALSE(mesh_file::save(mesh, enginePath(folder / "notes.txt")));
+    EXPECT_FALSE(mesh_file::save(mesh, enginePath(folder / "noextension")));
     EXPECT_EQ(TempFolder::readBytes(folder / "notes.txt"), "keep me");
     EXPECT_FALSE(fs::exists(folder / "noextension"));
     EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot write"), std::string::npos) << log.text;
@@ -183,10 +183,10 @@ TEST(SaveFormats, UnknownExtensionWritesNothingAndKeepsTheOldFile) {
 TEST(SaveFormats, SavingTwiceReplacesTheFileAndLeavesNoTemporary) {
     TempFolder folder;
     auto tool = builtTool(1);
-    ASSERT_TRUE(tool->mesh.save(enginePath(folder / "test.obj")));
+    ASSERT_TRUE(mesh_file::save(tool->mesh, enginePath(folder / "test.obj")));
     EXPECT_GT(fs::file_size(folder / "test.obj"), 900000u);
     Mesh<Vertex, 0x12> empty;
-    ASSERT_TRUE(empty.save(enginePath(folder / "test.obj")));
+    ASSERT_TRUE(mesh_file::save(empty, enginePath(folder / "test.obj")));
     EXPECT_EQ(TempFolder::readBytes(folder / "test.obj"), kEmptyObj);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }
@@ -198,7 +198,7 @@ TEST(SaveFormats, BackslashesSeparateFoldersAsTheDialogJoinsThem) {
     const String path = Embossa::savePath(enginePath(folder / "pics" / "h.png"));
     const std::u16string text(path.text());
     EXPECT_TRUE(text.ends_with(u"/pics\\test.obj"));
-    ASSERT_TRUE(mesh.save(path));
+    ASSERT_TRUE(mesh_file::save(mesh, path));
     EXPECT_EQ(TempFolder::readBytes(folder / "pics" / "test.obj"), kEmptyObj);
 
     EXPECT_EQ(std::u16string(Embossa::savePath(String(u"C:\\a/b\\c.png")).text()), u"C:\\a\\test.obj");
@@ -211,7 +211,7 @@ TEST(SaveFormats, AMeshWhoseIndicesNameMissingVerticesIsRefused) {
     Mesh<Vertex, 0x12> mesh;
     mesh.vertexCount() = 2;
     mesh.addTriangle(0, 1, 2);
-    EXPECT_FALSE(mesh.save(enginePath(folder / "broken.obj")));
+    EXPECT_FALSE(mesh_file::save(mesh, enginePath(folder / "broken.obj")));
     EXPECT_FALSE(fs::exists(folder / "broken.obj"));
 }
 
@@ -247,7 +247,7 @@ TEST_F(SafeSave, FileSizeLimitInAChildProcess) {
         const rlimit limit{64 * 1024, 64 * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::string reason;
-        const bool saved = mesh_file::saveMesh(tool->mesh, enginePath(target()), &reason);
+        const bool saved = mesh_file::save(tool->mesh, enginePath(target()), &reason);
         [[maybe_unused]] ssize_t written = ::write(pipeEnds[1], reason.data(), reason.size());
         ::_exit(saved ? 0 : 3);
     }
@@ -274,7 +274,7 @@ TEST_F(SafeSave, DevicesAndPipesAreRefusedNotWrittenInPlace) {
         [&](std::string& report) {
             for (const char* name : {"full.obj", "pipe.obj"}) {
                 std::string reason;
-                if (mesh_file::saveMesh(tool->mesh, enginePath(folder / name), &reason))
+                if (mesh_file::save(tool->mesh, enginePath(folder / name), &reason))
                     report += std::string(name) + " was written\n";
                 else if (reason.find("is not a regular file") == std::string::npos)
                     report += reason + "\n";
@@ -313,7 +313,7 @@ protected:
                 const rlimit limit{sizeLimit, sizeLimit};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             }
-            return mesh_file::saveMesh(tool->mesh, enginePath(path), &reason) ? 0 : 1;
+            return mesh_file::save(tool->mesh, enginePath(path), &reason) ? 0 : 1;
         });
         fs::permissions(folder.path(), fs::perms::owner_all);
         return outcome;
@@ -357,19 +357,19 @@ TEST_F(ReadOnlyFolderSave, AFailedRewriteSaysSoAndANewFileIsRefused) {
 TEST_F(SafeSave, ReadOnlyFileFolderTargetAndMissingFolderAreRefused) {
     fs::permissions(target(), fs::perms::owner_read | fs::perms::group_read);
     std::string reason;
-    EXPECT_FALSE(mesh_file::saveMesh(tool->mesh, enginePath(target()), &reason));
+    EXPECT_FALSE(mesh_file::save(tool->mesh, enginePath(target()), &reason));
     EXPECT_NE(reason.find("read-only"), std::string::npos) << reason;
     fs::permissions(target(), fs::perms::owner_read | fs::perms::owner_write);
     expectOldFileAlone();
 
     fs::create_directory(folder / "sub.obj");
-    EXPECT_FALSE(mesh_file::saveMesh(tool->mesh, enginePath(folder / "sub.obj"), &reason));
+    EXPECT_FALSE(mesh_file::save(tool->mesh, enginePath(folder / "sub.obj"), &reason));
     EXPECT_NE(reason.find("is a folder"), std::string::npos) << reason;
     EXPECT_TRUE(fs::is_empty(folder / "sub.obj"));
     fs::remove(folder / "sub.obj");
 
     LogLines log;
-    EXPECT_FALSE(tool->mesh.save(enginePath(folder / "missing" / "test.obj")));
+    EXPECT_FALSE(mesh_file::save(tool->mesh, enginePath(folder / "missing" / "test.obj")));
     EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot create a temporary file"), std::string::npos)
         << log.text;
     expectOldFileAlone();
@@ -378,7 +378,7 @@ TEST_F(SafeSave, ReadOnlyFileFolderTargetAndMissingFolderAreRefused) {
 TEST_F(SafeSave, ALinkIsFollowedNotReplaced) {
     fs::create_symlink("test.obj", folder / "link.obj");
     Mesh<Vertex, 0x12> empty;
-    ASSERT_TRUE(empty.save(enginePath(folder / "link.obj")));
+    ASSERT_TRUE(mesh_file::save(empty, enginePath(folder / "link.obj")));
     EXPECT_TRUE(fs::is_symlink(folder / "link.obj"));
     EXPECT_EQ(TempFolder::readBytes(target()), kEmptyObj);
 }
@@ -412,7 +412,7 @@ TEST(ThirdPartyReaders, AssimpReadsTheFileAndAdmeshFindsTheBlockClosed) {
         SCOPED_TRACE("axis mode " + std::to_string(axisMode));
         auto tool = builtTool(axisMode, [](int x, int y) { return uint8_t((x * 3) ^ (y * 5)); });
         const fs::path obj = folder / ("relief" + std::to_string(axisMode) + ".obj");
-        ASSERT_TRUE(tool->mesh.save(enginePath(obj)));
+        ASSERT_TRUE(mesh_file::save(tool->mesh, enginePath(obj)));
         EXPECT_EQ(countPrefix(TempFolder::readBytes(obj), "v "), 14892u);
 
         const auto [status, info] = run("assimp info '" + obj.string() + "'");
@@ -430,7 +430,7 @@ TEST(ThirdPartyReaders, AssimpReadsTheFileAndAdmeshFindsTheBlockClosed) {
         ASSERT_EQ(exportStatus, 0) << exported;
         for (const fs::path& checked : {stl, folder / "own.stl"}) {
             if (checked.filename() == "own.stl") {
-                ASSERT_TRUE(tool->mesh.save(enginePath(checked)));
+                ASSERT_TRUE(mesh_file::save(tool->mesh, enginePath(checked)));
             }
             const auto [admeshStatus, report] = run("admesh -e '" + checked.string() + "'");
             ASSERT_EQ(admeshStatus, 0) << report;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/Embossa.h"
-#include "app/ObjWriter.h"
+#include "app/MeshFile.h"
 #include "sys/Unicode.h"
 
 namespace {
@@ -156,7 +156,7 @@ void saveReplacingTheFile(benchmark::State& state) {
     const std::u16string wide = sys::utf8ToUtf16(path);
     const String target(wide.c_str());
     for (auto _ : state)
-        if (!relief().mesh.save(target)) state.SkipWithError("save failed");
+        if (!mesh_file::save(relief().mesh, target)) state.SkipWithError("save failed");
     ::unlink(path.c_str());
 }
 BENCHMARK(saveReplacingTheFile)->Unit(benchmark::kMillisecond);
