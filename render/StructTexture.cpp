@@ -220,10 +220,10 @@ int32_t StructTexture::load(const String& name) {
     return loadD3DX(name, 0, 0, nullptr, 0, D3DFMT_A8R8G8B8);
 }
 
-int32_t StructTexture::loadD3DX(const String& name, int32_t width, int32_t height,
+int32_t StructTexture::loadD3DX(const String& name, int32_t /*width*/, int32_t /*height*/,
                                 const uint8_t* colorKey, uint32_t mipLevels, D3DFORMAT format) {
-    (void)width; // D3DX picks the size from the file
-    (void)height;
+    // D3DX takes the size from the file (see the declaration), so the
+    // requested one is not passed on.
     setReportContext(u"StructTexture", u"loadD3DX");
     if (name.length == 0) {
         log(u"There is no image name given...");
@@ -269,9 +269,7 @@ int32_t StructTexture::loadD3DX(const String& name, int32_t width, int32_t heigh
 }
 
 int32_t StructTexture::loadD3DXFromFile(const String& name, FileInterface& file, uint32_t mipLevels,
-                                        D3DFORMAT format, int32_t unused1, int32_t unused2) {
-    (void)unused1;
-    (void)unused2;
+                                        D3DFORMAT format, int32_t, int32_t) {
     setReportContext(u"StructTexture", u"loadD3DXFromFile");
     if (!file.memory() || file.size() <= 0) {
         log(u"The file is not in memory or empty");

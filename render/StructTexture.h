@@ -50,12 +50,15 @@ public:
 
     // Each returns 1 when the handle got its new record, else 0.
     int32_t load(const String& name);
-    // colorKey: blue, green, red, or null for none. width and height are unused.
+    // colorKey: blue, green, red, or null for none. The requested width and
+    // height are not used: D3DX takes the size from the file and rounds it
+    // to powers of two.
     int32_t loadD3DX(const String& name, int32_t width, int32_t height, const uint8_t* colorKey,
                      uint32_t mipLevels, D3DFORMAT format);
-    // The stream's whole content, which must be in memory (a FileArray).
+    // The stream's whole content, which must be in memory (a FileArray). The
+    // engine's callers may pass two more numbers, which it has never read.
     int32_t loadD3DXFromFile(const String& name, FileInterface& file, uint32_t mipLevels,
-                             D3DFORMAT format, int32_t unused1 = 0, int32_t unused2 = 0);
+                             D3DFORMAT format, int32_t = 0, int32_t = 0);
     // mipLevels 0xFFFFFFFF: as many as the source has.
     int32_t loadFromTex(StructTexture& source, uint32_t mipLevels, D3DFORMAT format);
     int32_t create(const String& name, uint32_t width, uint32_t height, uint32_t levels,

@@ -16,7 +16,7 @@
 #include "d3d9/Format.h"
 #include "d3d9/GlContext.h"
 #include "d3d9/Log.h"
-#include "d3d9/Script.h"
+#include "d3d9/ScriptedResults.h"
 #include "d3d9/WindowHost.h"
 
 namespace d3d9 {

@@ -24,7 +24,7 @@
 #include "d3d9/Format.h"
 #include "d3d9/GlContext.h"
 #include "d3d9/Log.h"
-#include "d3d9/Script.h"
+#include "d3d9/ScriptedResults.h"
 
 namespace d3d9 {
 namespace {

@@ -93,10 +93,7 @@ void Device::release() {
     lost = 0;
 }
 
-int32_t Device::init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t unused1,
-                     int32_t unused2) {
-    (void)unused1;
-    (void)unused2;
+int32_t Device::init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t, int32_t) {
     setReportContext(u"D3D::Device", u"init");
     if (!direct3D) {
         log(u"Direct3D was not initialized. Please call first D3D::init()!");

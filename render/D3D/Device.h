@@ -80,9 +80,9 @@ public:
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    // The last two arguments are accepted for the callers' sake and unused.
-    int32_t init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t unused1,
-                 int32_t unused2);
+    // The engine's callers pass two more numbers (the tool: 54270 and 1);
+    // the device has never read them, so they have no names here.
+    int32_t init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t, int32_t);
     // Releases, resets and rebuilds after a loss; see RestoreDevice.cpp.
     void restoreDevice();
 
