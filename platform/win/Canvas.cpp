@@ -2,8 +2,7 @@
 // The GL context, the dialog font and painting. One OpenGL 3.3 core context
 // serves every window (made current on each as it paints) and the renderer
 // behind D3D; a hidden 1x1 window holds it between paints. ImGui's draw
-// lists go through a small renderer of our own on libepoxy, so the layer has
-// one GL loader and can draw the engine's textures without blending.
+// lists go through the renderer of ImGuiRenderer.h.
 // The dialog font is DejaVu Sans at the pixel height of the platform's 8-point
 // dialog font (13 pixels at 96 DPI), or ImGui's own font when it is missing.
 #include "win/Canvas.h"
@@ -23,6 +22,7 @@
 #include "sys/Unicode.h"
 #include "win/Controls.h"
 #include "win/Gdi.h"
+#include "win/ImGuiRenderer.h"
 #include "win/Input.h"
 #include "win/WinInternal.h"
 
@@ -54,235 +54,8 @@ struct State {
     ImFont* font = nullptr;
     SDL_Window* hidden = nullptr;
     SDL_GLContext context = nullptr;
-    GLuint program = 0, vao = 0, vbo = 0, ebo = 0, fontTexture = 0, sampler = 0;
-    GLint textureUniform = -1, projectionUniform = -1;
     std::vector<std::unique_ptr<TopLevel>> doomed; // released while painting
 } state;
-
-GLuint compile(GLenum type, const char* source) {
-    GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint ok = 0;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char message[512] = {};
-        glGetShaderInfoLog(shader, sizeof message, nullptr, message);
-        log(u"win::canvas: shader compile failed: " +
-            std::u16string(message, message + std::strlen(message)));
-    }
-    return shader;
-}
-
-bool createDeviceObjects() {
-    const char* vertex = R"(#version 330 core
-layout (location = 0) in vec2 position;
-layout (location = 1) in vec2 uv;
-layout (location = 2) in vec4 color;
-uniform mat4 projection;
-out vec2 fragUV;
-out vec4 fragColor;
-void main() {
-    fragUV = uv;
-    fragColor = color;
-    gl_Position = projection * vec4(position, 0.0, 1.0);
-})";
-    const char* fragment = R"(#version 330 core
-in vec2 fragUV;
-in vec4 fragColor;
-uniform sampler2D image;
-layout (location = 0) out vec4 outColor;
-void main() { outColor = fragColor * texture(image, fragUV); })";
-    GLuint vs = compile(GL_VERTEX_SHADER, vertex), fs = compile(GL_FRAGMENT_SHADER, fragment);
-    state.program = glCreateProgram();
-    glAttachShader(state.program, vs);
-    glAttachShader(state.program, fs);
-    glLinkProgram(state.program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint linked = 0;
-    glGetProgramiv(state.program, GL_LINK_STATUS, &linked);
-    if (!linked) return false;
-    state.textureUniform = glGetUniformLocation(state.program, "image");
-    state.projectionUniform = glGetUniformLocation(state.program, "projection");
-
-    glGenVertexArrays(1, &state.vao);
-    glGenBuffers(1, &state.vbo);
-    glGenBuffers(1, &state.ebo);
-    glBindVertexArray(state.vao);
-    glBindBuffer(GL_ARRAY_BUFFER, state.vbo);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, state.ebo);
-    glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(ImDrawVert),
-                          reinterpret_cast<void*>(offsetof(ImDrawVert, pos)));
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(ImDrawVert),
-                          reinterpret_cast<void*>(offsetof(ImDrawVert, uv)));
-    glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(ImDrawVert),
-                          reinterpret_cast<void*>(offsetof(ImDrawVert, col)));
-    glBindVertexArray(0);
-
-    // A sampler object of our own, so that whatever filters the engine's
-    // renderer left on its textures, they sample complete and unfiltered.
-    glGenSamplers(1, &state.sampler);
-    glSamplerParameteri(state.sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glSamplerParameteri(state.sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameteri(state.sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(state.sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-
-    unsigned char* pixels = nullptr;
-    int width = 0, height = 0;
-    state.atlas->GetTexDataAsRGBA32(&pixels, &width, &height);
-    glGenTextures(1, &state.fontTexture);
-    glBindTexture(GL_TEXTURE_2D, state.fontTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    state.atlas->SetTexID(reinterpret_cast<ImTextureID>(intptr_t(state.fontTexture)));
-    return glGetError() == GL_NO_ERROR;
-}
-
-void destroyDeviceObjects() {
-    glDeleteProgram(state.program);
-    glDeleteVertexArrays(1, &state.vao);
-    glDeleteBuffers(1, &state.vbo);
-    glDeleteBuffers(1, &state.ebo);
-    glDeleteTextures(1, &state.fontTexture);
-    glDeleteSamplers(1, &state.sampler);
-    state.program = state.vao = state.vbo = state.ebo = state.fontTexture = state.sampler = 0;
-}
-
-void setupRenderState(const ImDrawData& data, int fbWidth, int fbHeight) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_FRAMEBUFFER_SRGB);
-    glEnable(GL_SCISSOR_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glViewport(0, 0, fbWidth, fbHeight);
-    const float l = data.DisplayPos.x, r = data.DisplayPos.x + data.DisplaySize.x;
-    const float t = data.DisplayPos.y, b = data.DisplayPos.y + data.DisplaySize.y;
-    const float projection[4][4] = {
-        {2.0f / (r - l), 0, 0, 0},
-        {0, 2.0f / (t - b), 0, 0},
-        {0, 0, -1, 0},
-        {(r + l) / (l - r), (t + b) / (b - t), 0, 1},
-    };
-    glUseProgram(state.program);
-    glUniform1i(state.textureUniform, 0);
-    glUniformMatrix4fv(state.projectionUniform, 1, GL_FALSE, &projection[0][0]);
-    glActiveTexture(GL_TEXTURE0);
-    glBindSampler(0, state.sampler);
-    glBindVertexArray(state.vao);
-    glBindBuffer(GL_ARRAY_BUFFER, state.vbo);
-}
-
-void renderDrawData(const ImDrawData& data, int fbWidth, int fbHeight) {
-    if (fbWidth <= 0 || fbHeight <= 0) return;
-    setupRenderState(data, fbWidth, fbHeight);
-    const ImVec2 offset = data.DisplayPos, scaleBy = data.FramebufferScale;
-    for (int n = 0; n < data.CmdListsCount; ++n) {
-        const ImDrawList* list = data.CmdLists[n];
-        glBufferData(GL_ARRAY_BUFFER,
-                     GLsizeiptr(list->VtxBuffer.Size) * GLsizeiptr(sizeof(ImDrawVert)),
-                     list->VtxBuffer.Data, GL_STREAM_DRAW);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                     GLsizeiptr(list->IdxBuffer.Size) * GLsizeiptr(sizeof(ImDrawIdx)),
-                     list->IdxBuffer.Data, GL_STREAM_DRAW);
-        for (const ImDrawCmd& cmd : list->CmdBuffer) {
-            if (cmd.UserCallback) {
-                if (cmd.UserCallback == ImDrawCallback_ResetRenderState)
-                    setupRenderState(data, fbWidth, fbHeight);
-                else
-                    cmd.UserCallback(list, &cmd);
-                continue;
-            }
-            const float x0 = (cmd.ClipRect.x - offset.x) * scaleBy.x,
-                        y0 = (cmd.ClipRect.y - offset.y) * scaleBy.y;
-            const float x1 = (cmd.ClipRect.z - offset.x) * scaleBy.x,
-                        y1 = (cmd.ClipRect.w - offset.y) * scaleBy.y;
-            if (x1 <= x0 || y1 <= y0) continue;
-            glScissor(int(x0), int(float(fbHeight) - y1), int(x1 - x0), int(y1 - y0));
-            glBindTexture(GL_TEXTURE_2D, GLuint(reinterpret_cast<intptr_t>(cmd.GetTexID())));
-            glDrawElementsBaseVertex(
-                GL_TRIANGLES, GLsizei(cmd.ElemCount),
-                sizeof(ImDrawIdx) == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
-                reinterpret_cast<void*>(intptr_t(cmd.IdxOffset * sizeof(ImDrawIdx))),
-                GLint(cmd.VtxOffset));
-        }
-    }
-    glDisable(GL_SCISSOR_TEST);
-    glBindSampler(0, 0);
-    glBindVertexArray(0);
-}
-
-void blendOff(const ImDrawList*, const ImDrawCmd*) {
-    glDisable(GL_BLEND);
-}
-void blendOn(const ImDrawList*, const ImDrawCmd*) {
-    glEnable(GL_BLEND);
-}
-
-// Keyboard map of ImGui 1.86: its named keys index io.KeysDown by SDL scancode.
-void mapKeys(ImGuiIO& io) {
-    io.KeyMap[ImGuiKey_Tab] = SDL_SCANCODE_TAB;
-    io.KeyMap[ImGuiKey_LeftArrow] = SDL_SCANCODE_LEFT;
-    io.KeyMap[ImGuiKey_RightArrow] = SDL_SCANCODE_RIGHT;
-    io.KeyMap[ImGuiKey_UpArrow] = SDL_SCANCODE_UP;
-    io.KeyMap[ImGuiKey_DownArrow] = SDL_SCANCODE_DOWN;
-    io.KeyMap[ImGuiKey_PageUp] = SDL_SCANCODE_PAGEUP;
-    io.KeyMap[ImGuiKey_PageDown] = SDL_SCANCODE_PAGEDOWN;
-    io.KeyMap[ImGuiKey_Home] = SDL_SCANCODE_HOME;
-    io.KeyMap[ImGuiKey_End] = SDL_SCANCODE_END;
-    io.KeyMap[ImGuiKey_Insert] = SDL_SCANCODE_INSERT;
-    io.KeyMap[ImGuiKey_Delete] = SDL_SCANCODE_DELETE;
-    io.KeyMap[ImGuiKey_Backspace] = SDL_SCANCODE_BACKSPACE;
-    io.KeyMap[ImGuiKey_Space] = SDL_SCANCODE_SPACE;
-    io.KeyMap[ImGuiKey_Enter] = SDL_SCANCODE_RETURN;
-    io.KeyMap[ImGuiKey_Escape] = SDL_SCANCODE_ESCAPE;
-    io.KeyMap[ImGuiKey_KeyPadEnter] = SDL_SCANCODE_KP_ENTER;
-    io.KeyMap[ImGuiKey_A] = SDL_SCANCODE_A;
-    io.KeyMap[ImGuiKey_C] = SDL_SCANCODE_C;
-    io.KeyMap[ImGuiKey_V] = SDL_SCANCODE_V;
-    io.KeyMap[ImGuiKey_X] = SDL_SCANCODE_X;
-    io.KeyMap[ImGuiKey_Y] = SDL_SCANCODE_Y;
-    io.KeyMap[ImGuiKey_Z] = SDL_SCANCODE_Z;
-}
-
-// Hands the overlay's collected input to ImGui; a window without an overlay
-// shows ImGui no pointer and no keys.
-void feedInput(TopLevel& top, ImGuiIO& io) {
-    OverlayInput& in = top.input;
-    const bool live = bool(top.overlay);
-    io.MousePos =
-        live && in.mouseX >= 0 ? ImVec2(in.mouseX, in.mouseY) : ImVec2(-FLT_MAX, -FLT_MAX);
-    for (int i = 0; i < 5; ++i) {
-        io.MouseDown[i] = live && (in.mouseHeld[i] || in.mousePressed[i]);
-        in.mousePressed[i] = false;
-    }
-    for (int k = 0; k < 512; ++k) {
-        io.KeysDown[k] = live && (in.keyHeld[k] || in.keyPressed[k]);
-        in.keyPressed[k] = false;
-    }
-    io.MouseWheel = live ? in.wheel : 0;
-    io.MouseWheelH = live ? in.wheelH : 0;
-    in.wheel = in.wheelH = 0;
-    const uint16_t mods = live ? input::heldModifiers() : 0;
-    io.KeyShift = mods & KMOD_SHIFT;
-    io.KeyCtrl = mods & KMOD_CTRL;
-    io.KeyAlt = mods & KMOD_ALT;
-    io.KeySuper = mods & KMOD_GUI;
-    if (live && !in.text.empty()) io.AddInputCharactersUTF8(in.text.c_str());
-    in.text.clear();
-}
 
 // Mesa unloads its DRI driver with the last context, leaving the driver's
 // caches unreachable (a leak report in every sanitizer run) and making the
@@ -347,7 +120,7 @@ bool init() {
     state.hidden = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (state.hidden) state.context = SDL_GL_CreateContext(state.hidden);
     if (state.context && SDL_GL_MakeCurrent(state.hidden, state.context) == 0 &&
-        createDeviceObjects()) {
+        imgui_gl::init(*state.atlas)) {
         // Paints are paced by the loop; waiting for vertical blank in every
         // window's swap would hold up the timers.
         SDL_GL_SetSwapInterval(0);
@@ -366,7 +139,7 @@ void shutdown() {
     state.doomed.clear();
     if (state.context) {
         SDL_GL_MakeCurrent(state.hidden, state.context);
-        destroyDeviceObjects();
+        imgui_gl::shutdown();
         dropBitmapTextures();
         SDL_GL_MakeCurrent(nullptr, nullptr);
         SDL_GL_DeleteContext(state.context);
@@ -427,7 +200,7 @@ bool createTopLevel(WindowObject& window, const std::u16string& caption, int wid
     io.BackendPlatformName = "embossa-sdl2";
     io.BackendRendererName = "embossa-gl3";
     io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
-    mapKeys(io);
+    mapOverlayKeys(io);
     ImGui::StyleColorsLight();
     ImGui::GetStyle().ScaleAllSizes(state.scale);
     ImGui::SetCurrentContext(previous);
@@ -522,7 +295,7 @@ bool paintNow(HWND window, std::vector<uint8_t>* pixels, int* pixelWidth, int* p
                                                double(SDL_GetPerformanceFrequency())))
                        : 1.0f / 60.0f;
     top.lastFrameCounter = counter;
-    feedInput(top, io);
+    feedOverlayInput(top.input, bool(top.overlay), io);
 
     ImGui::NewFrame();
     ImDrawList* list = ImGui::GetBackgroundDrawList();
@@ -543,7 +316,7 @@ bool paintNow(HWND window, std::vector<uint8_t>* pixels, int* pixelWidth, int* p
         glViewport(0, 0, fbWidth, fbHeight);
         glClearColor(kFace, kFace, kFace, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        renderDrawData(*ImGui::GetDrawData(), fbWidth, fbHeight);
+        imgui_gl::render(*ImGui::GetDrawData(), fbWidth, fbHeight);
         if (pixels) {
             std::vector<uint8_t> bottomUp(size_t(fbWidth) * size_t(fbHeight) * 4);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -590,14 +363,6 @@ void deleteTexture(unsigned texture) {
     if (!texture || !state.context) return;
     if (SDL_GL_GetCurrentContext() != state.context) makeCurrent();
     glDeleteTextures(1, &texture);
-}
-
-void drawOpaqueImage(ImDrawList* list, unsigned texture, float x0, float y0, float x1, float y1) {
-    if (!texture) return;
-    list->AddCallback(&blendOff, nullptr);
-    list->AddImage(reinterpret_cast<ImTextureID>(intptr_t(texture)), ImVec2(x0, y0), ImVec2(x1, y1),
-                   ImVec2(0, 1), ImVec2(1, 0));
-    list->AddCallback(&blendOn, nullptr);
 }
 
 } // namespace canvas

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The drawing side of the window layer: the process's one OpenGL context, the
-// dialog font, an ImGui context per top-level window sharing one font atlas,
-// and a small renderer for ImGui's draw lists. Painting a window sends the
-// owner WM_PAINT when it was invalidated, then draws its controls, its
-// message boxes and its overlay, at most about 60 times a second.
+// dialog font, and an ImGui context per top-level window sharing one font
+// atlas. Painting a window sends the owner WM_PAINT when it was invalidated,
+// then draws its controls, its message boxes and its overlay, at most about
+// 60 times a second.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "win/OverlayInput.h"
 #include "win/Window.h"
 
 struct SDL_Window;
@@ -20,19 +21,6 @@ struct ImDrawList;
 struct ImFont;
 
 namespace win {
-
-// Input for an overlay's ImGui context, collected from SDL events and handed
-// to ImGui at the next frame. Presses are latched so that a press and its
-// release arriving between two frames still reach ImGui as a click.
-struct OverlayInput {
-    float mouseX = -1, mouseY = -1;
-    bool mouseHeld[5] = {};
-    bool mousePressed[5] = {};
-    bool keyHeld[512] = {};
-    bool keyPressed[512] = {};
-    float wheel = 0, wheelH = 0;
-    std::string text;
-};
 
 struct TopLevel {
     SDL_Window* window = nullptr;
@@ -88,11 +76,6 @@ bool paintNow(HWND host, std::vector<uint8_t>* pixels = nullptr, int* width = nu
 // Texture of a bitmap, uploaded when its pixels changed; 0 without GL.
 unsigned bitmapTexture(HBITMAP bitmap);
 void deleteTexture(unsigned texture);
-
-// Draws a texture into the current draw list without blending, so that an
-// alpha channel left at 0 by a renderer does not make it see-through. The
-// texture's rows run bottom-up, as GL's do.
-void drawOpaqueImage(ImDrawList* list, unsigned texture, float x0, float y0, float x1, float y1);
 
 } // namespace canvas
 } // namespace win

@@ -14,6 +14,7 @@
 
 #include "sys/Unicode.h"
 #include "win/Canvas.h"
+#include "win/ImGuiRenderer.h"
 #include "win/Dialog.h"
 #include "win/Gdi.h"
 #include "win/MessageBox.h"
@@ -267,14 +268,14 @@ void paintControl(ImDrawList* list, const WindowObject& c, POINT origin) {
     case ControlKind::BitmapStatic:
         if (BitmapObject* bitmap = bitmapObject(c.image)) {
             if (unsigned texture = canvas::bitmapTexture(c.image))
-                canvas::drawOpaqueImage(list, texture, float(b.x0), float(b.y0),
+                imgui_gl::drawOpaqueImage(list, texture, float(b.x0), float(b.y0),
                                         float(b.x0 + bitmap->width), float(b.y0 + bitmap->height));
         }
         break;
     case ControlKind::Static:
         // A renderer's frames replace the text of a plain static.
         if (c.surface.glTexture)
-            canvas::drawOpaqueImage(list, c.surface.glTexture, float(b.x0), float(b.y0),
+            imgui_gl::drawOpaqueImage(list, c.surface.glTexture, float(b.x0), float(b.y0),
                                     float(b.x1), float(b.y1));
         else
             paintStaticText(list, c, b);
@@ -486,7 +487,7 @@ void paintDialog(HWND dialog, ImDrawList* list, POINT origin) {
         fill(list, origin.x, origin.y, origin.x + width, origin.y + height, kFace);
     // A renderer's frames behind the controls of a whole dialog.
     if (d->surface.glTexture)
-        canvas::drawOpaqueImage(list, d->surface.glTexture, float(origin.x), float(origin.y),
+        imgui_gl::drawOpaqueImage(list, d->surface.glTexture, float(origin.x), float(origin.y),
                                 float(origin.x + width), float(origin.y + height));
     for (HWND child : d->children)
         if (child->visible) paintControl(list, *child, origin);

@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include "win/Canvas.h"
+#include "win/Cursor.h"
 #include "win/Input.h"
 #include "win/WinInternal.h"
 #include "win/Window.h"

@@ -11,6 +11,7 @@
 
 #include "win/Canvas.h"
 #include "win/Input.h"
+#include "win/KeyState.h"
 #include "win/Win.h"
 #include "win/WinInternal.h"
 #include "win/Window.h"

@@ -197,6 +197,8 @@ struct BITMAPINFO {
 inline constexpr int VK_LBUTTON = 0x01;
 inline constexpr int VK_RBUTTON = 0x02;
 inline constexpr int VK_MBUTTON = 0x04;
+inline constexpr int VK_XBUTTON1 = 0x05;
+inline constexpr int VK_XBUTTON2 = 0x06;
 inline constexpr int VK_TAB = 0x09;
 inline constexpr int VK_RETURN = 0x0D;
 inline constexpr int VK_SHIFT = 0x10;
@@ -208,6 +210,14 @@ inline constexpr int VK_LEFT = 0x25;
 inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_RIGHT = 0x27;
 inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_LWIN = 0x5B;
+inline constexpr int VK_RWIN = 0x5C;
+inline constexpr int VK_LSHIFT = 0xA0;
+inline constexpr int VK_RSHIFT = 0xA1;
+inline constexpr int VK_LCONTROL = 0xA2;
+inline constexpr int VK_RCONTROL = 0xA3;
+inline constexpr int VK_LMENU = 0xA4;
+inline constexpr int VK_RMENU = 0xA5;
 
 // GetWindow commands
 inline constexpr UINT GW_HWNDNEXT = 2;
