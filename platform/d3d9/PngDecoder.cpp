@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
-// PNG through libpng's own reader, with its limits set before the header is
-// read: sides and the size of any one chunk are capped, and the pixel buffer is
-// allocated only after the size bound. libpng reports errors by longjmp, so
-// the jump target's function keeps every C++ object in its caller's frame.
+// PNG through libpng's own reader, after PngChunks has checked the chunk
+// lengths and the image size. libpng then skips every ancillary chunk but
+// tRNS, so text, profiles and suggested palettes are never buffered or
+// inflated, and the pixel buffer is allocated only after the size bound.
+// Once the last row is decoded, libpng inflates whatever image data is left
+// to find the stream's end; a file with more left than a stream's end needs
+// is refused there, so extra data cannot inflate to gigabytes. libpng reports
+// errors by longjmp, so the jump target's function keeps every C++ object in
+// its caller's frame.
 // Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, palette
 // and gray expanded, tRNS to alpha, interlacing undone); gamma is not applied.
 #include <bit>
@@ -13,6 +18,7 @@
 #include <png.h>
 
 #include "d3d9/ImageDecoders.h"
+#include "d3d9/PngChunks.h"
 
 namespace d3dx::detail {
 namespace {
@@ -21,19 +27,23 @@ static_assert(std::endian::native == std::endian::little,
               "BGRA bytes are read as 0xAARRGGBB words");
 
 constexpr const char* kName = "PngDecoder";
-// Ancillary chunks larger than this (text, ICC profiles) are refused rather
-// than buffered; image data arrives in IDAT chunks that are streamed instead.
-constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+// Compressed image data a stream may still hold after its last row: its end
+// code, an empty final block and the checksum need a few bytes; this is far
+// more, yet at deflate's best ratio (about 1032:1), with the 8 KiB libpng may
+// have read ahead, it inflates to under 80 MB.
+constexpr size_t kMaxImageDataAfterRows = 64 << 10;
 
 struct PngState {
     Bytes bytes;
     size_t position = 0;
-    std::string error;
+    std::string error; // our own refusal, already prefixed
     // libpng's message, copied without allocating: nothing may throw through C frames.
     char message[200] = {};
     Decoded* out = nullptr;
     std::vector<png_bytep> rows;
-    bool sizeRefused = false;
+    size_t imageDataEnd = 0;   // from PngChunks
+    uint64_t rowsToDecode = 0; // over every interlace pass
+    uint64_t rowsDecoded = 0;
 };
 
 void readBytes(png_structp png, png_bytep data, size_t count) {
@@ -50,6 +60,26 @@ void onError(png_structp png, png_const_charp message) {
 }
 
 void onWarning(png_structp, png_const_charp) {}
+
+// The rows libpng decodes, one per call of a row transform: every row of a
+// plain image, or of each Adam7 pass that has pixels.
+uint64_t rowsToDecode(png_uint_32 width, png_uint_32 height, bool interlaced) {
+    if (!interlaced) return height;
+    uint64_t rows = 0;
+    for (int pass = 0; pass < 7; ++pass)
+        if (PNG_PASS_COLS(width, pass) > 0) rows += PNG_PASS_ROWS(height, pass);
+    return rows;
+}
+
+// Runs for each decoded row before libpng moves on; after the last one it
+// would inflate the rest of the image data, so the rest is measured first.
+void onRowDecoded(png_structp png, png_row_infop, png_bytep) {
+    auto* state = static_cast<PngState*>(png_get_io_ptr(png));
+    if (++state->rowsDecoded != state->rowsToDecode) return;
+    if (state->imageDataEnd > state->position &&
+        state->imageDataEnd - state->position > kMaxImageDataAfterRows)
+        png_error(png, "image data runs past the last row");
+}
 
 D3DFORMAT sourceFormat(int colorType, bool hasTransparency) {
     switch (colorType) {
@@ -68,16 +98,20 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
 
     png_set_read_fn(png, &state, readBytes);
     png_set_sig_bytes(png, 0);
+    // PngChunks has applied these bounds already; libpng's own copies stay
+    // as a second fence.
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+    // Every ancillary chunk but tRNS is skipped unread: nothing here uses it,
+    // and a zTXt or iCCP chunk would otherwise be inflated and kept.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (!sizeAllowed(width, height, kName, state.error)) {
-        state.sizeRefused = true;
-        return false;
-    }
+    if (!sizeAllowed(width, height, kName, state.error)) return false;
+    state.rowsToDecode =
+        rowsToDecode(width, height, png_get_interlace_type(png, info) != PNG_INTERLACE_NONE);
     const int colorType = png_get_color_type(png, info);
     const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
 
@@ -89,6 +123,7 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     png_set_bgr(png);
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
+    png_set_read_user_transform_fn(png, onRowDecoded);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != size_t(width) * 4)
         png_error(png, "unexpected row size after expansion");
@@ -119,6 +154,8 @@ struct PngReader {
 
 HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
     PngState state;
+    if (const HRESULT checked = checkPngChunks(bytes, state.imageDataEnd, why); FAILED(checked))
+        return checked;
     state.bytes = bytes;
     state.out = &out;
     PngReader reader;
@@ -128,7 +165,7 @@ HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
     if (!reader.info) return E_OUTOFMEMORY;
     if (!readPng(reader.png, reader.info, state)) {
         out.levels.clear();
-        if (state.sizeRefused) {
+        if (!state.error.empty()) {
             why = state.error;
             return D3DXERR_INVALIDDATA;
         }
