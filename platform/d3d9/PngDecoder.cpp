@@ -8,8 +8,10 @@
 // is refused there, so extra data cannot inflate to gigabytes. libpng reports
 // errors by longjmp, so the jump target's function keeps every C++ object in
 // its caller's frame.
-// Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, palette
-// and gray expanded, tRNS to alpha, interlacing undone); gamma is not applied.
+// Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, gray
+// expanded, tRNS to alpha, interlacing undone); gamma is not applied.
+// Palette indices are expanded here rather than by libpng, which reads an
+// index past the palette as black: such a file is refused, as BMP and TGA are.
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -91,6 +93,30 @@ D3DFORMAT sourceFormat(int colorType, bool hasTransparency) {
     }
 }
 
+// Turns the index bytes libpng left at the start of each row into BGRA words,
+// in place from the right end, so that no index is overwritten before it is
+// read. False when an index names no entry of the palette.
+bool expandPalette(png_structp png, png_infop info, Image& image) {
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    png_get_PLTE(png, info, &palette, &paletteSize);
+    png_bytep alpha = nullptr;
+    int alphaSize = 0;
+    png_get_tRNS(png, info, &alpha, &alphaSize, nullptr);
+    for (int y = 0; y < image.height; ++y) {
+        uint32_t* row = image.pixels.data() + size_t(y) * size_t(image.width);
+        const uint8_t* indices = reinterpret_cast<const uint8_t*>(row);
+        for (int x = image.width - 1; x >= 0; --x) {
+            const int index = indices[x];
+            if (index >= paletteSize) return false;
+            const png_color& colour = palette[index];
+            row[x] =
+                argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
+        }
+    }
+    return true;
+}
+
 // Only `png`, `info` and `state` are used after a jump, and none of them is
 // changed between setjmp and longjmp in this frame.
 bool readPng(png_structp png, png_infop info, PngState& state) {
@@ -113,19 +139,23 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     state.rowsToDecode =
         rowsToDecode(width, height, png_get_interlace_type(png, info) != PNG_INTERLACE_NONE);
     const int colorType = png_get_color_type(png, info);
+    const bool paletted = colorType == PNG_COLOR_TYPE_PALETTE;
     const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
 
-    png_set_scale_16(png);
-    png_set_palette_to_rgb(png);
-    png_set_expand_gray_1_2_4_to_8(png);
-    if (hasTransparency) png_set_tRNS_to_alpha(png);
-    png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (paletted) {
+        png_set_packing(png); // one index per byte
+    } else {
+        png_set_scale_16(png);
+        png_set_expand_gray_1_2_4_to_8(png);
+        if (hasTransparency) png_set_tRNS_to_alpha(png);
+        png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
     png_set_interlace_handling(png);
     png_set_read_user_transform_fn(png, onRowDecoded);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(width) * 4)
+    if (png_get_rowbytes(png, info) != size_t(width) * (paletted ? 1 : 4))
         png_error(png, "unexpected row size after expansion");
 
     Decoded& out = *state.out;
@@ -135,6 +165,10 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     for (png_uint_32 y = 0; y < height; ++y)
         state.rows[y] = reinterpret_cast<png_bytep>(image.pixels.data() + size_t(y) * width);
     png_read_image(png, state.rows.data());
+    if (paletted && !expandPalette(png, info, image)) {
+        refuse(state.error, kName, "pixel index past the palette");
+        return false;
+    }
     // Reads the chunks after the image data up to IEND, so a truncated file or
     // a bad checksum there is an error rather than a silently accepted file.
     png_read_end(png, nullptr);
