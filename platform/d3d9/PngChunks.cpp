@@ -4,8 +4,8 @@
 // only compared here; CRCs and chunk contents are libpng's to check.
 #include "d3d9/PngChunks.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace d3dx::detail {
 namespace {
@@ -46,17 +46,18 @@ HRESULT checkPngChunks(Bytes bytes, size_t& imageDataEnd, std::string& why) {
         if (!in.take(8, head)) return refuse(why, kName, "file is truncated");
         const uint32_t length = bigEndian32(head);
         const uint8_t* type = head + 4;
-        const bool isImageData = std::equal(type, type + 4, "IDAT");
-        const std::string name = chunkName(type);
+        const bool isImageData = std::memcmp(type, "IDAT", 4) == 0;
         if (length > kMaxChunkLength || (!isImageData && length > kMaxPngChunkBytes))
             return refuse(why, kName,
-                          name + " chunk too large (" + std::to_string(length) + " bytes)");
+                          chunkName(type) + " chunk too large (" + std::to_string(length) +
+                              " bytes)");
         const uint8_t* data = nullptr;
         if (!in.take(length, data) || !in.skip(4)) // the data, then its CRC
-            return refuse(why, kName, name + " chunk is truncated");
+            return refuse(why, kName, chunkName(type) + " chunk is truncated");
 
         if (first) {
-            if (name != "IHDR" || length != 13) return refuse(why, kName, "IHDR chunk missing");
+            if (std::memcmp(type, "IHDR", 4) != 0 || length != 13)
+                return refuse(why, kName, "IHDR chunk missing");
             const uint32_t width = bigEndian32(data), height = bigEndian32(data + 4);
             if (!sizeAllowed(width, height, kName, why)) return D3DXERR_INVALIDDATA;
             first = false;
@@ -66,7 +67,7 @@ HRESULT checkPngChunks(Bytes bytes, size_t& imageDataEnd, std::string& why) {
             imageDataEnd = in.position();
         else if (imageDataEnd != 0)
             imageDataEnded = true;
-        if (name == "IEND") return D3D_OK;
+        if (std::memcmp(type, "IEND", 4) == 0) return D3D_OK;
     }
 }
 
