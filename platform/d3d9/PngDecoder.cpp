@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: MIT
-// PNG through libpng's own reader, with its limits set before the header is
-// read: sides and the size of any one chunk are capped, and the pixel buffer is
-// allocated only after the size bound. libpng reports errors by longjmp, so
-// the jump target's function keeps every C++ object in its caller's frame.
-// Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, palette
-// and gray expanded, tRNS to alpha, interlacing undone); gamma is not applied.
+// PNG through libpng's own reader, after PngChunks has checked the chunk
+// lengths and the image size. libpng then skips every ancillary chunk but
+// tRNS, so text, profiles and suggested palettes are never buffered or
+// inflated, and the pixel buffer is allocated only after the size bound.
+// Once the last row is decoded, libpng inflates whatever image data is left
+// to find the stream's end; a file with more left than a stream's end needs
+// is refused there, so extra data cannot inflate to gigabytes. libpng reports
+// errors by longjmp, so the jump target's function keeps every C++ object in
+// its caller's frame.
+// Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, gray
+// expanded, tRNS to alpha, interlacing undone); gamma is not applied.
+// Palette indices are expanded here rather than by libpng, which reads an
+// index past the palette as black: such a file is refused, as BMP and TGA are.
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -13,6 +20,7 @@
 #include <png.h>
 
 #include "d3d9/ImageDecoders.h"
+#include "d3d9/PngChunks.h"
 
 namespace d3dx::detail {
 namespace {
@@ -21,19 +29,23 @@ static_assert(std::endian::native == std::endian::little,
               "BGRA bytes are read as 0xAARRGGBB words");
 
 constexpr const char* kName = "PngDecoder";
-// Ancillary chunks larger than this (text, ICC profiles) are refused rather
-// than buffered; image data arrives in IDAT chunks that are streamed instead.
-constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+// Compressed image data a stream may still hold after its last row: its end
+// code, an empty final block and the checksum need a few bytes; this is far
+// more, yet at deflate's best ratio (about 1032:1), with the 8 KiB libpng may
+// have read ahead, it inflates to under 80 MB.
+constexpr size_t kMaxImageDataAfterRows = 64 << 10;
 
 struct PngState {
     Bytes bytes;
     size_t position = 0;
-    std::string error;
+    std::string error; // our own refusal, already prefixed
     // libpng's message, copied without allocating: nothing may throw through C frames.
     char message[200] = {};
     Decoded* out = nullptr;
     std::vector<png_bytep> rows;
-    bool sizeRefused = false;
+    size_t imageDataEnd = 0;   // from PngChunks
+    uint64_t rowsToDecode = 0; // over every interlace pass
+    uint64_t rowsDecoded = 0;
 };
 
 void readBytes(png_structp png, png_bytep data, size_t count) {
@@ -51,6 +63,26 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
+// The rows libpng decodes, one per call of a row transform: every row of a
+// plain image, or of each Adam7 pass that has pixels.
+uint64_t rowsToDecode(png_uint_32 width, png_uint_32 height, bool interlaced) {
+    if (!interlaced) return height;
+    uint64_t rows = 0;
+    for (int pass = 0; pass < 7; ++pass)
+        if (PNG_PASS_COLS(width, pass) > 0) rows += PNG_PASS_ROWS(height, pass);
+    return rows;
+}
+
+// Runs for each decoded row before libpng moves on; after the last one it
+// would inflate the rest of the image data, so the rest is measured first.
+void onRowDecoded(png_structp png, png_row_infop, png_bytep) {
+    auto* state = static_cast<PngState*>(png_get_io_ptr(png));
+    if (++state->rowsDecoded != state->rowsToDecode) return;
+    if (state->imageDataEnd > state->position &&
+        state->imageDataEnd - state->position > kMaxImageDataAfterRows)
+        png_error(png, "image data runs past the last row");
+}
+
 D3DFORMAT sourceFormat(int colorType, bool hasTransparency) {
     switch (colorType) {
     case PNG_COLOR_TYPE_GRAY: return hasTransparency ? D3DFMT_A8L8 : D3DFMT_L8;
@@ -61,6 +93,30 @@ D3DFORMAT sourceFormat(int colorType, bool hasTransparency) {
     }
 }
 
+// Turns the index bytes libpng left at the start of each row into BGRA words,
+// in place from the right end, so that no index is overwritten before it is
+// read. False when an index names no entry of the palette.
+bool expandPalette(png_structp png, png_infop info, Image& image) {
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    png_get_PLTE(png, info, &palette, &paletteSize);
+    png_bytep alpha = nullptr;
+    int alphaSize = 0;
+    png_get_tRNS(png, info, &alpha, &alphaSize, nullptr);
+    for (int y = 0; y < image.height; ++y) {
+        uint32_t* row = image.pixels.data() + size_t(y) * size_t(image.width);
+        const uint8_t* indices = reinterpret_cast<const uint8_t*>(row);
+        for (int x = image.width - 1; x >= 0; --x) {
+            const int index = indices[x];
+            if (index >= paletteSize) return false;
+            const png_color& colour = palette[index];
+            row[x] =
+                argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
+        }
+    }
+    return true;
+}
+
 // Only `png`, `info` and `state` are used after a jump, and none of them is
 // changed between setjmp and longjmp in this frame.
 bool readPng(png_structp png, png_infop info, PngState& state) {
@@ -68,29 +124,38 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
 
     png_set_read_fn(png, &state, readBytes);
     png_set_sig_bytes(png, 0);
+    // PngChunks has applied these bounds already; libpng's own copies stay
+    // as a second fence.
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+    // Every ancillary chunk but tRNS is skipped unread: nothing here uses it,
+    // and a zTXt or iCCP chunk would otherwise be inflated and kept.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(png, info);
 
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (!sizeAllowed(width, height, kName, state.error)) {
-        state.sizeRefused = true;
-        return false;
-    }
+    if (!sizeAllowed(width, height, kName, state.error)) return false;
+    state.rowsToDecode =
+        rowsToDecode(width, height, png_get_interlace_type(png, info) != PNG_INTERLACE_NONE);
     const int colorType = png_get_color_type(png, info);
+    const bool paletted = colorType == PNG_COLOR_TYPE_PALETTE;
     const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
 
-    png_set_scale_16(png);
-    png_set_palette_to_rgb(png);
-    png_set_expand_gray_1_2_4_to_8(png);
-    if (hasTransparency) png_set_tRNS_to_alpha(png);
-    png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (paletted) {
+        png_set_packing(png); // one index per byte
+    } else {
+        png_set_scale_16(png);
+        png_set_expand_gray_1_2_4_to_8(png);
+        if (hasTransparency) png_set_tRNS_to_alpha(png);
+        png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
     png_set_interlace_handling(png);
+    png_set_read_user_transform_fn(png, onRowDecoded);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(width) * 4)
+    if (png_get_rowbytes(png, info) != size_t(width) * (paletted ? 1 : 4))
         png_error(png, "unexpected row size after expansion");
 
     Decoded& out = *state.out;
@@ -100,6 +165,10 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     for (png_uint_32 y = 0; y < height; ++y)
         state.rows[y] = reinterpret_cast<png_bytep>(image.pixels.data() + size_t(y) * width);
     png_read_image(png, state.rows.data());
+    if (paletted && !expandPalette(png, info, image)) {
+        refuse(state.error, kName, "pixel index past the palette");
+        return false;
+    }
     // Reads the chunks after the image data up to IEND, so a truncated file or
     // a bad checksum there is an error rather than a silently accepted file.
     png_read_end(png, nullptr);
@@ -119,6 +188,8 @@ struct PngReader {
 
 HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
     PngState state;
+    if (const HRESULT checked = checkPngChunks(bytes, state.imageDataEnd, why); FAILED(checked))
+        return checked;
     state.bytes = bytes;
     state.out = &out;
     PngReader reader;
@@ -128,7 +199,7 @@ HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
     if (!reader.info) return E_OUTOFMEMORY;
     if (!readPng(reader.png, reader.info, state)) {
         out.levels.clear();
-        if (state.sizeRefused) {
+        if (!state.error.empty()) {
             why = state.error;
             return D3DXERR_INVALIDDATA;
         }

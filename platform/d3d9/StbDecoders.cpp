@@ -5,7 +5,8 @@
 // on a zero-length run, so each format's structure is first walked here the
 // way stb_image will read it: a file that would be read short, or loop, is
 // refused before stb_image sees it. Also checked first: sizes (stb_image's own
-// bound is only per side) and BMP palette indices past the palette.
+// bound is only per side), BMP palette and TGA colour-map indices past their
+// tables, and TGA runs past the image's end.
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -168,7 +169,8 @@ constexpr const char* kTga = "TgaDecoder";
 
 // Walks the header, colour map and pixel packets exactly as stb_image will
 // read them (including its habit of skipping "first entry" bytes before the
-// colour map).
+// colour map), refusing what it would quietly patch up: a run reaching past
+// the image's end and a colour-map index past the map.
 HRESULT checkTga(Bytes bytes, D3DFORMAT& format, std::string& why) {
     ByteReader in(bytes);
     uint8_t idLength, mapType, imageType, mapBits, pixelBits, descriptor;
@@ -187,15 +189,32 @@ HRESULT checkTga(Bytes bytes, D3DFORMAT& format, std::string& why) {
     }
     const size_t pixelBytes = mapType ? (pixelBits == 8 ? 1 : 2) : (pixelBits + 7) / 8;
     const size_t pixels = size_t(width) * height;
+    // stb_image reads an index past the colour map as entry 0; it is refused
+    // here as BMP refuses an index past its palette.
+    const auto indicesInMap = [&](const uint8_t* data, size_t count) {
+        for (size_t i = 0; mapType && i < count; ++i) {
+            const uint8_t* p = data + i * pixelBytes;
+            if ((pixelBytes == 1 ? p[0] : p[0] | p[1] << 8) >= mapLength) return false;
+        }
+        return true;
+    };
+    const auto pastMap = [&why] { return refuse(why, kTga, "pixel index past the colour map"); };
+    const uint8_t* data = nullptr;
     if (!runLength) {
-        if (!in.skip(pixels * pixelBytes)) return refuse(why, kTga, "pixel data is truncated");
+        if (!in.take(pixels * pixelBytes, data))
+            return refuse(why, kTga, "pixel data is truncated");
+        if (!indicesInMap(data, pixels)) return pastMap();
     } else {
         for (size_t done = 0; done < pixels;) {
             uint8_t packet;
             if (!in.u8(packet)) return refuse(why, kTga, "pixel data is truncated");
-            const size_t count = std::min<size_t>((packet & 0x7F) + 1, pixels - done);
-            if (!in.skip(packet & 0x80 ? pixelBytes : pixelBytes * count))
+            // stb_image would drop the rest of such a run silently.
+            const size_t count = (packet & 0x7F) + 1u;
+            if (count > pixels - done) return refuse(why, kTga, "run passes the image's end");
+            const size_t stored = packet & 0x80 ? 1 : count;
+            if (!in.take(stored * pixelBytes, data))
                 return refuse(why, kTga, "pixel data is truncated");
+            if (!indicesInMap(data, stored)) return pastMap();
             done += count;
         }
     }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "d3d9/ImageCodec.h"
+#include "d3d9/PngChunks.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -120,11 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
         LosslessCase{"png-rgba-3x2.png", D3DXIFF_PNG, D3DFMT_A8R8G8B8, true},
         LosslessCase{"png-palette-trns-3x2.png", D3DXIFF_PNG, D3DFMT_P8, true},
         LosslessCase{"png-interlaced-rgb-3x2.png", D3DXIFF_PNG, D3DFMT_X8R8G8B8, false},
+        // Four-bit indices, Adam7 and a tRNS alpha: the palette path expands them itself.
+        LosslessCase{"png-palette-4bit-interlaced-3x2.png", D3DXIFF_PNG, D3DFMT_P8, true},
         LosslessCase{"ppm-p3-3x2.ppm", D3DXIFF_PPM, D3DFMT_X8R8G8B8, false},
         LosslessCase{"ppm-p6-3x2.ppm", D3DXIFF_PPM, D3DFMT_X8R8G8B8, false},
         LosslessCase{"ppm-p6-16bit-3x2.ppm", D3DXIFF_PPM, D3DFMT_X8R8G8B8, false},
         LosslessCase{"tga-32bit-rle-3x2.tga", D3DXIFF_TGA, D3DFMT_A8R8G8B8, true},
         LosslessCase{"tga-24bit-3x2.tga", D3DXIFF_TGA, D3DFMT_R8G8B8, false},
+        LosslessCase{"tga-8bit-colour-map-3x2.tga", D3DXIFF_TGA, D3DFMT_P8, true},
         LosslessCase{"pcx-8bit-palette-3x2.pcx", d3dx::kFileFormatPcx, D3DFMT_P8, false},
         LosslessCase{"pcx-24bit-3x2.pcx", d3dx::kFileFormatPcx, D3DFMT_R8G8B8, false},
         // Float formats: 0.5 rounds to 0x80, and the HDR file's blue of 2.0 clamps.
@@ -335,9 +341,6 @@ TEST(ImageCodec, ThirdPartySeedImagesDecode) {
         EXPECT_EQ(d.image.width, 32) << file;
         EXPECT_EQ(d.image.height, 32) << file;
     }
-    // An index past a short palette is not an error to libpng; it reads as black.
-    const Decoding palette = decodeFile("go-invalid-palette.png");
-    EXPECT_EQ(palette.result, D3D_OK) << palette.why;
 }
 
 // ---- Malformed inputs
@@ -360,13 +363,19 @@ TEST_P(MalformedFile, IsRefusedWithItsReasonAndLeavesTheTargetAlone) {
 INSTANTIATE_TEST_SUITE_P(
     ImageCodec, MalformedFile,
     testing::Values(MalformedCase{"png-truncated-idat.png", "PngDecoder: "},
-                    MalformedCase{"png-30000x30000-header.png", "PngDecoder: "},
+                    MalformedCase{"png-30000x30000-header.png",
+                                  "PngDecoder: image too large (30000 x 30000)"},
                     MalformedCase{"png-16000x16000-header.png", "PngDecoder: image too large"},
                     MalformedCase{"png-bad-idat-crc.png", "PngDecoder: "},
                     MalformedCase{"go-invalid-crc32.png", "PngDecoder: "},
                     MalformedCase{"go-invalid-noend.png", "PngDecoder: "},
                     MalformedCase{"go-invalid-trunc.png", "PngDecoder: "},
                     MalformedCase{"go-invalid-zlib.png", "PngDecoder: "},
+                    // libpng itself reads an index past a short palette as black.
+                    MalformedCase{"go-invalid-palette.png",
+                                  "PngDecoder: pixel index past the palette"},
+                    MalformedCase{"png-text-chunk-claims-2gib.png",
+                                  "PngDecoder: tEXt chunk too large (2147483647 bytes)"},
                     MalformedCase{"jpeg-truncated.jpg", "JpegDecoder: "},
                     MalformedCase{"jpeg-missing-eoi.jpg", "JpegDecoder: "},
                     MalformedCase{"jpeg-too-many-scans.jpg", "JpegDecoder: more than 100 scans"},
@@ -381,6 +390,12 @@ INSTANTIATE_TEST_SUITE_P(
                     MalformedCase{"hdr-zero-run.hdr", "HdrDecoder: bad run length"},
                     MalformedCase{"hdr-truncated-rle.hdr", "HdrDecoder: pixel data is truncated"},
                     MalformedCase{"tga-truncated-rle.tga", "TgaDecoder: pixel data is truncated"},
+                    MalformedCase{"tga-rle-run-past-end.tga",
+                                  "TgaDecoder: run passes the image's end"},
+                    MalformedCase{"tga-colour-map-index-past-map.tga",
+                                  "TgaDecoder: pixel index past the colour map"},
+                    MalformedCase{"tga-rle-colour-map-index-past-map.tga",
+                                  "TgaDecoder: pixel index past the colour map"},
                     MalformedCase{"pcx-rle-overrun.pcx", "PcxDecoder: run passes the image's end"},
                     MalformedCase{"pcx-truncated.pcx", "PcxDecoder: pixel data is truncated"},
                     MalformedCase{"ppm-maxval-zero.ppm", "PpmDecoder: maxval is zero"},
@@ -439,6 +454,172 @@ TEST(ImageCodec, InputsThatAreNoImage) {
                   D3DXERR_INVALIDDATA)
             << magic;
         EXPECT_FALSE(why.empty());
+    }
+}
+
+// ---- PNG files that cost what they claim only if believed
+
+void putBigEndian(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+
+void appendChunk(std::vector<uint8_t>& file, const char* type, const std::vector<uint8_t>& data) {
+    putBigEndian(file, uint32_t(data.size()));
+    const size_t typeAt = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    putBigEndian(file, uint32_t(crc32(0, file.data() + typeAt, uInt(4 + data.size()))));
+}
+
+// An 8-bit gray PNG whose image data is `stream`, in IDAT chunks of 64 KiB,
+// with `ancillary` (whole chunks) between IHDR and the image data.
+std::vector<uint8_t> grayPng(uint32_t width, uint32_t height, bool interlaced,
+                             const std::vector<uint8_t>& stream,
+                             const std::vector<uint8_t>& ancillary = {}) {
+    std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    putBigEndian(header, width);
+    putBigEndian(header, height);
+    header.insert(header.end(), {8, 0, 0, 0, uint8_t(interlaced ? 1 : 0)});
+    appendChunk(file, "IHDR", header);
+    file.insert(file.end(), ancillary.begin(), ancillary.end());
+    for (size_t at = 0; at < stream.size(); at += 1 << 16) {
+        const auto end = stream.begin() + ptrdiff_t(std::min(stream.size(), at + (1 << 16)));
+        appendChunk(file, "IDAT", std::vector<uint8_t>(stream.begin() + ptrdiff_t(at), end));
+    }
+    appendChunk(file, "IEND", {});
+    return file;
+}
+
+// A gray picture and the filtered rows (filter type 0) that store it, pass
+// by pass when interlaced.
+struct GrayRows {
+    std::vector<uint8_t> picture; // row-major, width x height
+    std::vector<uint8_t> filtered;
+};
+
+GrayRows grayRows(uint32_t width, uint32_t height, bool interlaced, uint32_t seed) {
+    // Adam7: first column, first row, column step, row step of each pass.
+    constexpr uint32_t kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                        {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    constexpr uint32_t kWhole[4] = {0, 0, 1, 1};
+    GrayRows rows;
+    rows.picture.resize(size_t(width) * height);
+    for (uint8_t& v : rows.picture) v = uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+    for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+        const uint32_t* p = interlaced ? kPasses[pass] : kWhole;
+        if (p[0] >= width) continue; // a pass with no columns stores no rows
+        for (uint32_t y = p[1]; y < height; y += p[3]) {
+            rows.filtered.push_back(0);
+            for (uint32_t x = p[0]; x < width; x += p[2])
+                rows.filtered.push_back(rows.picture[size_t(y) * width + x]);
+        }
+    }
+    return rows;
+}
+
+// A zlib stream of `data` followed by `zeroMiB` MiB of zeros. The zeros are
+// one megabyte deflated once after a full flush and repeated, so gigabytes of
+// them take milliseconds to build and about a kilobyte of file per MiB, as in
+// a real inflate bomb.
+std::vector<uint8_t> zlibStream(const std::vector<uint8_t>& data, uint32_t zeroMiB) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
+    const auto deflatePart = [&z](const std::vector<uint8_t>& in, int flush) {
+        std::vector<uint8_t> out(deflateBound(&z, uLong(in.size())) + 64);
+        z.next_in = const_cast<Bytef*>(in.data());
+        z.avail_in = uInt(in.size());
+        z.next_out = out.data();
+        z.avail_out = uInt(out.size());
+        EXPECT_EQ(deflate(&z, flush), flush == Z_FINISH ? Z_STREAM_END : Z_OK);
+        EXPECT_EQ(z.avail_in, 0u);
+        out.resize(out.size() - z.avail_out);
+        return out;
+    };
+    std::vector<uint8_t> stream = {0x78, 0xDA};
+    const std::vector<uint8_t> head = deflatePart(data, Z_FULL_FLUSH);
+    stream.insert(stream.end(), head.begin(), head.end());
+    const std::vector<uint8_t> megabyte(1 << 20, 0);
+    const std::vector<uint8_t> zeros = deflatePart(megabyte, Z_FULL_FLUSH);
+    uLong adler = adler32(adler32(0, nullptr, 0), data.data(), uInt(data.size()));
+    const uLong zerosAdler = adler32(adler32(0, nullptr, 0), megabyte.data(), uInt(1 << 20));
+    for (uint32_t i = 0; i < zeroMiB; ++i) {
+        stream.insert(stream.end(), zeros.begin(), zeros.end());
+        adler = adler32_combine(adler, zerosAdler, 1 << 20);
+    }
+    const std::vector<uint8_t> tail = deflatePart({}, Z_FINISH);
+    stream.insert(stream.end(), tail.begin(), tail.end());
+    deflateEnd(&z);
+    putBigEndian(stream, uint32_t(adler));
+    return stream;
+}
+
+TEST(HostilePng, ChunkLengthIsCheckedBeforeAnythingIsRead) {
+    // The same 137-byte file with its 2 GiB claim moved to each chunk libpng
+    // would buffer whole, and to a type that must be shown escaped.
+    const std::vector<uint8_t> text = readImageFile("png-text-chunk-claims-2gib.png");
+    constexpr size_t kTypeAt = 8 + 25 + 4; // signature, IHDR, the claimed length
+    ASSERT_EQ(std::string(text.begin() + kTypeAt, text.begin() + kTypeAt + 4), "tEXt");
+    const std::pair<std::string, std::string> types[] = {
+        {"zTXt", "zTXt"}, {"iTXt", "iTXt"}, {"sPLT", "sPLT"}, {"\x1b[2J", "\\x1B\\x5B\\x32J"}};
+    for (const auto& [type, shown] : types) {
+        std::vector<uint8_t> file = text;
+        std::copy(type.begin(), type.end(), file.begin() + kTypeAt);
+        const Decoding d = decodeBytes(file);
+        EXPECT_EQ(d.result, D3DXERR_INVALIDDATA) << shown;
+        EXPECT_EQ(d.why, "PngDecoder: " + shown + " chunk too large (2147483647 bytes)");
+    }
+}
+
+TEST(HostilePng, AncillaryChunkCapIsInclusive) {
+    const GrayRows rows = grayRows(4, 4, false, 1);
+    const auto withText = [&rows](uint32_t length) {
+        std::vector<uint8_t> text(length, 'x');
+        std::memcpy(text.data(), "Comment", 8); // keyword and its terminating zero
+        std::vector<uint8_t> chunk;
+        appendChunk(chunk, "tEXt", text);
+        return grayPng(4, 4, false, zlibStream(rows.filtered, 0), chunk);
+    };
+    const Decoding atCap = decodeBytes(withText(d3dx::detail::kMaxPngChunkBytes));
+    ASSERT_EQ(atCap.result, D3D_OK) << atCap.why;
+    EXPECT_EQ(atCap.image.width, 4);
+    const Decoding pastCap = decodeBytes(withText(d3dx::detail::kMaxPngChunkBytes + 1));
+    EXPECT_EQ(pastCap.result, D3DXERR_INVALIDDATA);
+    EXPECT_EQ(pastCap.why, "PngDecoder: tEXt chunk too large (" +
+                               std::to_string(d3dx::detail::kMaxPngChunkBytes + 1) + " bytes)");
+}
+
+TEST(HostilePng, ImageDataInflatingPastTheRowsIsRefused) {
+    for (const bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "plain");
+        // Three columns leave Adam7's second pass without pixels, so it has no rows.
+        const GrayRows rows = grayRows(3, 5, interlaced, 2);
+        // The rows alone: the builder makes files that decode.
+        const Decoding exact = decodeBytes(grayPng(3, 5, interlaced, zlibStream(rows.filtered, 0)));
+        ASSERT_EQ(exact.result, D3D_OK) << exact.why;
+        EXPECT_EQ(hex(exact.image.at(2, 4)), hex(0xFF000000u | rows.picture[4 * 3 + 2] * 0x10101u));
+        // About 2 MB of file inflating to 2 GiB past the rows.
+        const std::vector<uint8_t> bomb =
+            grayPng(3, 5, interlaced, zlibStream(rows.filtered, 2048));
+        EXPECT_LT(bomb.size(), size_t(3) << 20);
+        const Decoding d = decodeBytes(bomb);
+        EXPECT_EQ(d.result, D3DXERR_INVALIDDATA);
+        EXPECT_EQ(d.why, "PngDecoder: image data runs past the last row");
+    }
+}
+
+TEST(HostilePng, ImageDataLeftAfterEarlyPassesIsNotTakenForExtraData) {
+    // Random rows barely compress, so every pass after the first leaves far
+    // more image data unread than any stream's end: counting the last row too
+    // early would refuse these.
+    for (const bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "plain");
+        const GrayRows rows = grayRows(512, 301, interlaced, 3);
+        const Decoding d = decodeBytes(grayPng(512, 301, interlaced, zlibStream(rows.filtered, 0)));
+        ASSERT_EQ(d.result, D3D_OK) << d.why;
+        ASSERT_EQ(d.image.pixels.size(), rows.picture.size());
+        for (size_t i = 0; i < rows.picture.size(); ++i)
+            ASSERT_EQ(d.image.pixels[i], 0xFF000000u | rows.picture[i] * 0x10101u) << "pixel " << i;
     }
 }
 
