@@ -749,38 +749,24 @@ void Device::recordState(const StateMask& mask, DeviceState& into) const {
 }
 
 void Device::applyState(const StateMask& mask, const DeviceState& from) {
-    for (UINT i = 0; i < kRenderStateCount; ++i)
-        if (mask.render.test(i)) SetRenderState(D3DRENDERSTATETYPE(i), from.render[i]);
-    for (UINT s = 0; s < kTextureStages; ++s)
-        for (UINT i = 0; i < kTextureStageStateCount; ++i)
-            if (mask.stage[s].test(i))
-                SetTextureStageState(s, D3DTEXTURESTAGESTATETYPE(i), from.stage[s][i]);
-    for (UINT s = 0; s < kSamplers; ++s)
-        for (UINT i = 0; i < kSamplerStateCount; ++i)
-            if (mask.sampler[s].test(i))
-                SetSamplerState(s, D3DSAMPLERSTATETYPE(i), from.sampler[s][i]);
-    DeviceState& into = target();
-    for (size_t slot = 0; slot < kTransformSlots; ++slot)
-        if (mask.transforms.test(slot)) into.transforms[slot] = from.transforms[slot];
-    if (mask.material) into.material = from.material;
-    if (mask.viewport) into.viewport = from.viewport;
-    for (DWORD index : mask.lights) {
-        auto found = from.lights.find(index);
-        if (found != from.lights.end()) into.lights[index].light = found->second.light;
-    }
-    for (DWORD index : mask.lightEnables) {
-        auto found = from.lights.find(index);
-        LightEnable(index, found != from.lights.end() && found->second.enabled);
-    }
-    for (UINT s = 0; s < kTextureStages; ++s)
-        if (mask.textures.test(s)) into.textures[s] = from.textures[s];
-    if (mask.fvf) into.fvf = from.fvf;
-    if (mask.stream) {
-        into.stream = from.stream;
-        into.streamOffset = from.streamOffset;
-        into.streamStride = from.streamStride;
-    }
-    if (mask.indices) into.indices = from.indices;
+    // The states with side effects go through the device's own setters, so
+    // they reach the pipeline (or a block being recorded); the rest are
+    // copied as a block copy does.
+    struct Apply : MaskedCopy {
+        Device& device;
+        void render(UINT i) { device.SetRenderState(D3DRENDERSTATETYPE(i), from.render[i]); }
+        void stage(UINT s, UINT i) {
+            device.SetTextureStageState(s, D3DTEXTURESTAGESTATETYPE(i), from.stage[s][i]);
+        }
+        void sampler(UINT s, UINT i) {
+            device.SetSamplerState(s, D3DSAMPLERSTATETYPE(i), from.sampler[s][i]);
+        }
+        void lightEnable(DWORD index) {
+            auto found = from.lights.find(index);
+            device.LightEnable(index, found != from.lights.end() && found->second.enabled);
+        }
+    } apply{{from, target()}, *this};
+    walkMask(mask, apply);
     if (recording_) {
         StateMask& recorded = recording_->mask;
         recorded.transforms |= mask.transforms;

@@ -150,38 +150,6 @@ StateMask StateMask::of(D3DSTATEBLOCKTYPE type, const DeviceState& state) {
     return mask;
 }
 
-void copyMasked(const StateMask& mask, const DeviceState& from, DeviceState& to) {
-    for (UINT i = 0; i < kRenderStateCount; ++i)
-        if (mask.render.test(i)) to.render[i] = from.render[i];
-    for (UINT s = 0; s < kTextureStages; ++s)
-        for (UINT i = 0; i < kTextureStageStateCount; ++i)
-            if (mask.stage[s].test(i)) to.stage[s][i] = from.stage[s][i];
-    for (UINT s = 0; s < kSamplers; ++s)
-        for (UINT i = 0; i < kSamplerStateCount; ++i)
-            if (mask.sampler[s].test(i)) to.sampler[s][i] = from.sampler[s][i];
-    for (size_t slot = 0; slot < kTransformSlots; ++slot)
-        if (mask.transforms.test(slot)) to.transforms[slot] = from.transforms[slot];
-    if (mask.material) to.material = from.material;
-    if (mask.viewport) to.viewport = from.viewport;
-    for (DWORD index : mask.lights) {
-        auto found = from.lights.find(index);
-        if (found != from.lights.end()) to.lights[index].light = found->second.light;
-    }
-    for (DWORD index : mask.lightEnables) {
-        auto found = from.lights.find(index);
-        to.lights[index].enabled = found != from.lights.end() && found->second.enabled;
-    }
-    for (UINT s = 0; s < kTextureStages; ++s)
-        if (mask.textures.test(s)) to.textures[s] = from.textures[s];
-    if (mask.fvf) to.fvf = from.fvf;
-    if (mask.stream) {
-        to.stream = from.stream;
-        to.streamOffset = from.streamOffset;
-        to.streamStride = from.streamStride;
-    }
-    if (mask.indices) to.indices = from.indices;
-}
-
 StateBlock::StateBlock(Device* device, StateMask mask) : device_(device), mask_(std::move(mask)) {}
 
 StateBlock::~StateBlock() = default;

@@ -61,8 +61,67 @@ struct StateMask {
     static StateMask of(D3DSTATEBLOCKTYPE type, const DeviceState& state);
 };
 
-// Copies the masked parts of `from` into `to`.
-void copyMasked(const StateMask& mask, const DeviceState& from, DeviceState& to);
+// Calls `walker` for each state the mask selects, in one fixed order, so
+// that copying a block and applying one differ only in what they do with
+// each state. The walker has render(i), stage(s, i), sampler(s, i),
+// transform(slot), material(), viewport(), light(index), lightEnable(index),
+// texture(s), fvf(), stream() and indices().
+template <class Walker>
+void walkMask(const StateMask& mask, Walker& walker) {
+    for (UINT i = 0; i < kRenderStateCount; ++i)
+        if (mask.render.test(i)) walker.render(i);
+    for (UINT s = 0; s < kTextureStages; ++s)
+        for (UINT i = 0; i < kTextureStageStateCount; ++i)
+            if (mask.stage[s].test(i)) walker.stage(s, i);
+    for (UINT s = 0; s < kSamplers; ++s)
+        for (UINT i = 0; i < kSamplerStateCount; ++i)
+            if (mask.sampler[s].test(i)) walker.sampler(s, i);
+    for (size_t slot = 0; slot < kTransformSlots; ++slot)
+        if (mask.transforms.test(slot)) walker.transform(slot);
+    if (mask.material) walker.material();
+    if (mask.viewport) walker.viewport();
+    for (DWORD index : mask.lights) walker.light(index);
+    for (DWORD index : mask.lightEnables) walker.lightEnable(index);
+    for (UINT s = 0; s < kTextureStages; ++s)
+        if (mask.textures.test(s)) walker.texture(s);
+    if (mask.fvf) walker.fvf();
+    if (mask.stream) walker.stream();
+    if (mask.indices) walker.indices();
+}
+
+// Copies each selected state from one DeviceState to another.
+struct MaskedCopy {
+    const DeviceState& from;
+    DeviceState& to;
+
+    void render(UINT i) { to.render[i] = from.render[i]; }
+    void stage(UINT s, UINT i) { to.stage[s][i] = from.stage[s][i]; }
+    void sampler(UINT s, UINT i) { to.sampler[s][i] = from.sampler[s][i]; }
+    void transform(size_t slot) { to.transforms[slot] = from.transforms[slot]; }
+    void material() { to.material = from.material; }
+    void viewport() { to.viewport = from.viewport; }
+    void light(DWORD index) {
+        auto found = from.lights.find(index);
+        if (found != from.lights.end()) to.lights[index].light = found->second.light;
+    }
+    void lightEnable(DWORD index) {
+        auto found = from.lights.find(index);
+        to.lights[index].enabled = found != from.lights.end() && found->second.enabled;
+    }
+    void texture(UINT s) { to.textures[s] = from.textures[s]; }
+    void fvf() { to.fvf = from.fvf; }
+    void stream() {
+        to.stream = from.stream;
+        to.streamOffset = from.streamOffset;
+        to.streamStride = from.streamStride;
+    }
+    void indices() { to.indices = from.indices; }
+};
+
+inline void copyMasked(const StateMask& mask, const DeviceState& from, DeviceState& to) {
+    MaskedCopy copy{from, to};
+    walkMask(mask, copy);
+}
 
 class StateBlock final : public IDirect3DStateBlock9, public Counted {
 public:
