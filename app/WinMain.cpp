@@ -9,6 +9,7 @@
 #include "render/D3D/D3D.h"
 #include "render/D3D/Device.h"
 #include "resources/Resources.h"
+#include "shared/StandInLog.h"
 #include "win/Win.h"
 
 namespace {
@@ -20,7 +21,7 @@ void connectWindowLayer() {
     if (connected) return;
     connected = true;
     registerResources();
-    win::setLogFunction([](const std::u16string& line) { log(u"%s", line.c_str()); });
+    standin::setLogFunction([](const std::u16string& line) { log(u"%s", line.c_str()); });
     setReportPresenter([](void* owner, const String& caption, const String& text, uint32_t style) {
         return int32_t(MessageBoxW(static_cast<HWND>(owner), text.text(), caption.text(), style));
     });

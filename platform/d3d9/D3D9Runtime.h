@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// What the Direct3D 9 stand-in offers beyond the Windows interfaces: where its
-// log lines go, the switch to a device without OpenGL, and hooks that let
-// tests drive device loss and failing calls without a real driver fault.
+// What the Direct3D 9 stand-in offers beyond the Windows interfaces: the
+// switch to a device without OpenGL, and hooks that let tests drive device
+// loss and failing calls without a real driver fault. Its log lines go
+// through the stand-ins' log (shared/StandInLog.h), marked "d3d9: ".
 #pragma once
 
 #include <functional>
@@ -11,10 +12,6 @@
 #include "d3d9/D3D9.h"
 
 namespace d3d9 {
-
-// Receives every line the runtime logs; a state it cannot honour is logged
-// once per process. Without a function the lines go nowhere.
-void setLogFunction(std::function<void(const std::u16string&)> function);
 
 // With true, Direct3DCreate9 hands out an adapter that never touches OpenGL:
 // resources live in CPU memory, locks work, draws and clears go nowhere and

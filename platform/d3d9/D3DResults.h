@@ -5,25 +5,13 @@
 
 #include <cstdint>
 
-using HRESULT = int32_t;
-
-constexpr HRESULT makeHResult(uint32_t severity, uint32_t facility, uint32_t code) {
-    return HRESULT(severity << 31 | facility << 16 | code);
-}
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+#include "shared/Results.h"
 
 inline constexpr uint32_t kFacilityD3D = 0x876;
 constexpr HRESULT makeD3DError(uint32_t code) { return makeHResult(1, kFacilityD3D, code); }
 constexpr HRESULT makeD3DStatus(uint32_t code) { return makeHResult(0, kFacilityD3D, code); }
 
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT D3D_OK = 0;
-inline constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
-inline constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);
-inline constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
-inline constexpr HRESULT E_NOTIMPL = HRESULT(0x80004001u);
 
 inline constexpr HRESULT D3DOK_NOAUTOGEN = makeD3DStatus(2159);
 inline constexpr HRESULT S_NOT_RESIDENT = makeD3DStatus(2165);

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "sys/Unicode.h"
-#include "win/WinInternal.h"
+#include "shared/StandInLog.h"
 
 const DIDATAFORMAT c_dfDIKeyboard{sizeof(DIDATAFORMAT), 256};
 const DIDATAFORMAT c_dfDIMouse2{sizeof(DIDATAFORMAT), sizeof(DIMOUSESTATE2)};
@@ -321,7 +321,7 @@ private:
     void openHaptic() {
         if (SDL_JoystickIsHaptic(joystick_) != SDL_TRUE) return;
         if (!SDL_WasInit(SDL_INIT_HAPTIC) && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0) {
-            win::logOnce(u"DirectInput: no force feedback (SDL haptic support failed to start)");
+            standin::logOnce(u"DirectInput: no force feedback (SDL haptic support failed to start)");
             return;
         }
         if (SDL_Haptic* haptic = SDL_HapticOpenFromJoystick(joystick_))
@@ -393,7 +393,7 @@ HRESULT JoystickDevice::CreateEffect(REFGUID kind, const DIEFFECT* parameters,
     p.phase = Uint16(std::min<DWORD>(periodic.dwPhase, 35999));
     const int id = SDL_HapticNewEffect(haptic_.get(), &sdl);
     if (id < 0) {
-        win::logOnce(u"DirectInput: force-feedback effect refused: " + sys::utf8ToUtf16(SDL_GetError()));
+        standin::logOnce(u"DirectInput: force-feedback effect refused: " + sys::utf8ToUtf16(SDL_GetError()));
         return DIERR_UNSUPPORTED;
     }
     *effect = new HapticEffect(haptic_, id);
@@ -411,7 +411,7 @@ public:
         }
         if (guid.data1 != GUID_Joystick.data1) return DIERR_DEVICENOTREG;
         if (!SDL_WasInit(SDL_INIT_JOYSTICK) && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
-            win::logOnce(u"DirectInput: no joystick (SDL joystick support failed to start)");
+            standin::logOnce(u"DirectInput: no joystick (SDL joystick support failed to start)");
             return DIERR_DEVICENOTREG;
         }
         SDL_Joystick* joystick = SDL_NumJoysticks() > 0 ? SDL_JoystickOpen(0) : nullptr;

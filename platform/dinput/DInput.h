@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "d3d9/D3DResults.h"
+#include "shared/Results.h"
 #include "win/WinTypes.h"
 
 using BYTE = uint8_t;

@@ -5,7 +5,6 @@
 #include "win/Win.h"
 
 #include <cstring>
-#include <set>
 
 #include <SDL.h>
 
@@ -22,26 +21,12 @@ namespace {
 
 bool initializedFlag = false;
 bool fellBackToOffscreen = false;
-std::function<void(const std::u16string&)> logFunction;
-std::set<std::u16string> loggedOnce;
 
 std::u16string sdlError() {
     return sys::utf8ToUtf16(SDL_GetError());
 }
 
 } // namespace
-
-void setLogFunction(std::function<void(const std::u16string&)> function) {
-    logFunction = std::move(function);
-}
-
-void log(std::u16string_view line) {
-    if (logFunction) logFunction(std::u16string(line));
-}
-
-void logOnce(std::u16string_view line) {
-    if (loggedOnce.emplace(line).second) log(line);
-}
 
 bool initialized() {
     return initializedFlag;

@@ -35,10 +35,6 @@ bool headless();
 // True when a display was wanted but none could be opened, so the layer runs
 // offscreen: nobody could see or close a window.
 bool displayMissing();
-// Where the layer's own log lines go (message boxes answered headless, calls
-// it cannot honour); the program points it at the engine's log. The layer
-// cannot link the engine, so it is handed a function. Default: nowhere.
-void setLogFunction(std::function<void(const std::u16string&)> log);
 // Waits up to `milliseconds` while the layer's events, posted messages and
 // timers keep flowing, as a PeekMessage loop does, so a minimised window can
 // come back and a closed one can end the program. Returns false, without

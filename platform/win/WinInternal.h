@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "shared/StandInLog.h"
 #include "win/WinTypes.h"
 
 struct ImFont;
@@ -35,9 +36,10 @@ void setOverlay(HWND window, std::function<void()> drawImGui,
 ImFont* dialogFont();
 float displayScale();
 
-// The engine's log, through the hook the program installs (setLogFunction).
-void log(std::u16string_view line);
-// The same, once per distinct line: for calls the layer cannot honour.
-void logOnce(std::u16string_view line);
+// The layer's lines (message boxes answered headless, calls it cannot
+// honour) go through the stand-ins' log, which the program points at the
+// engine's; once per distinct line for what the layer cannot honour.
+inline void log(std::u16string_view line) { standin::log(line); }
+inline void logOnce(std::u16string_view line) { standin::logOnce(line); }
 
 } // namespace win

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "D3D9TestSupport.h"
+#include "shared/StandInLog.h"
 
 namespace {
 
@@ -352,7 +353,7 @@ TEST_F(DeviceTest, StateBlocksCaptureApplyAndRecord) {
 
 TEST_F(DeviceTest, UnhonouredStatesAreLoggedOnce) {
     std::vector<std::u16string> lines;
-    d3d9::setLogFunction([&](const std::u16string& line) { lines.push_back(line); });
+    standin::setLogFunction([&](const std::u16string& line) { lines.push_back(line); });
     D3DPRESENT_PARAMETERS p = windowedParameters(window_);
     ASSERT_EQ(createDevice(p), D3D_OK);
     lines.clear();
@@ -360,7 +361,7 @@ TEST_F(DeviceTest, UnhonouredStatesAreLoggedOnce) {
     device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
     device->SetRenderState(D3DRS_LIGHTING, FALSE); // honoured: no line
     device->SetRenderState(D3DRS_STENCILENABLE, FALSE); // back to the default: no line
-    d3d9::setLogFunction(nullptr);
+    standin::setLogFunction(nullptr);
     // Once per process: when the test is repeated in one process, the later
     // runs must log nothing at all.
     static bool firstRun = true;

@@ -2,6 +2,7 @@
 // GetOpenFileNameW through the real window loop, headless: keys and text go
 // in as SDL events once the panel has drawn, and the owner's timer is
 // counted to show that the loop kept serving it.
+#include "shared/StandInLog.h"
 #include "win/FileDialog.h"
 
 #include <algorithm>
@@ -200,7 +201,7 @@ TEST_F(FileDialogLoopTest, WithoutOwnerItRunsInAPlainWindowOfItsOwn) {
     // A path longer than the buffer is refused whole, never cut, and a box
     // names it and says why; the dialog stays open for another choice.
     std::vector<std::u16string> logged;
-    win::setLogFunction([&](const std::u16string& line) { logged.push_back(line); });
+    standin::setLogFunction([&](const std::u16string& line) { logged.push_back(line); });
     r.nMaxFile = DWORD(root.size() + 6); // room for root + "/a.jp" and the terminator
     EXPECT_EQ(run(r, {act([&] { win::test::typeText(root + "/a.jpg"); }),
                       act([] { win::test::pressKey(VK_RETURN); }),
@@ -208,7 +209,7 @@ TEST_F(FileDialogLoopTest, WithoutOwnerItRunsInAPlainWindowOfItsOwn) {
                                   std::string::npos; },
                       act([] { win::test::pressKey(VK_ESCAPE); })}),
               0);
-    win::setLogFunction({});
+    standin::setLogFunction({});
     EXPECT_EQ(buffer, before);
     const std::u16string box = u"MessageBox: Open: " + sys::utf8ToUtf16(root + "/a.jpg") +
                                u"\nThe path is " +

@@ -158,7 +158,7 @@ TEST_F(LoopTest, QuitEndsTheModalLoopsOnceAndIsThenConsumed) {
 TEST_F(LoopTest, HeadlessMessageBoxesAreLoggedAndAnsweredOk) {
     ASSERT_TRUE(win::headless());
     std::vector<std::u16string> lines;
-    win::setLogFunction([&](const std::u16string& line) { lines.push_back(line); });
+    standin::setLogFunction([&](const std::u16string& line) { lines.push_back(line); });
     EXPECT_EQ(MessageBoxW(nullptr, u"==>Error<==", u"Error", MB_OKCANCEL | MB_ICONERROR), IDOK);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], u"MessageBox: Error: ==>Error<==");

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "shared/StandInLog.h"
 #include "win/DialogTemplate.h"
 #include "win/Win.h"
 
@@ -139,7 +140,7 @@ protected:
     void TearDown() override {
         win::test::setIdleHook(nullptr);
         win::test::holdMessageBoxes(false);
-        win::setLogFunction(nullptr);
+        standin::setLogFunction(nullptr);
         win::shutdown();
     }
 
