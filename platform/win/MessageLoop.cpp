@@ -229,15 +229,4 @@ void setIdleHook(std::function<void()> hook) {
     idleHook = std::move(hook);
 }
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (!init()) return done();
-    const uint64_t deadline = nowMs() + uint64_t(std::max(timeoutMs, 0));
-    for (;;) {
-        if (done()) return true;
-        const uint64_t now = nowMs();
-        if (now >= deadline) return false;
-        runIteration(int(std::min<uint64_t>(deadline - now, 50)), done);
-    }
-}
-
 } // namespace win::test

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/WinMain.h"
+#include "support/WinTestDriver.h"
 #include "core/FrameTimer.h"
 #include "render/D3D/D3D.h"
 #include "support/Watchdog.h"

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "support/WinTestDriver.h"
 #include "app/WinMain.h"
 #include "DialogHarness.h"
 #include "core/Language.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DialogHarness.h"
+#include "support/WinTestDriver.h"
 #include "app/CommandLine.h"
 #include "app/MeshFile.h"
 #include "core/FrameTimer.h"

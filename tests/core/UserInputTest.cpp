@@ -2,6 +2,7 @@
 // The input record driven by SDL events, exactly as the window layer's loop
 // would receive them: pushing an event is enough for the devices to see it.
 #include "core/UserInput.h"
+#include "support/WinTestDriver.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

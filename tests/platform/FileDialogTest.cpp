@@ -3,6 +3,7 @@
 // in as SDL events once the panel has drawn, and the owner's timer is
 // counted to show that the loop kept serving it.
 #include "shared/StandInLog.h"
+#include "support/WinTestDriver.h"
 #include "win/FileDialog.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 // Dialogs driven through the real loop with pushed SDL input: what reaches
 // the dialog procedure, in which order, and what each control does.
 #include "WinTestSupport.h"
+#include "support/WinTestDriver.h"
 
 #include <SDL.h>
 

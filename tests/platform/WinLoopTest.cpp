@@ -3,6 +3,7 @@
 // run, posted messages, WM_QUIT, and message boxes held open or answered
 // headless.
 #include "WinTestSupport.h"
+#include "support/WinTestDriver.h"
 
 #include <chrono>
 #include <thread>

@@ -2,6 +2,7 @@
 // Pictures for a person to look at: a dialog laid out as the tool's main
 // window, and a message box drawn in it, saved as PNG under the build folder.
 #include "WinTestSupport.h"
+#include "support/WinTestDriver.h"
 
 #include <cstdio>
 #include <epoxy/gl.h>

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shared/StandInLog.h"
+#include "support/WinTestDriver.h"
 #include "win/DialogTemplate.h"
 #include "win/Win.h"
 

@@ -9,7 +9,9 @@
 #include <SDL.h>
 #include <png.h>
 
+#include "support/WinTestDriver.h"
 #include "win/Canvas.h"
+#include "win/MessageLoop.h"
 #include "win/Input.h"
 #include "win/KeyState.h"
 #include "win/Win.h"
@@ -271,6 +273,17 @@ bool saveScreenshot(HWND window, const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
     return writePng(path, rgb.data(), shot.width, shot.height);
+}
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (!init()) return done();
+    const uint64_t deadline = SDL_GetTicks64() + uint64_t(std::max(timeoutMs, 0));
+    for (;;) {
+        if (done()) return true;
+        const uint64_t now = SDL_GetTicks64();
+        if (now >= deadline) return false;
+        runIteration(int(std::min<uint64_t>(deadline - now, 50)), done);
+    }
 }
 
 } // namespace win::test
