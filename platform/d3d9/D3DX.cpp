@@ -11,9 +11,12 @@
 //  [x] D3DXSaveTextureToFileInMemory as DDS (A8R8G8B8, every level)
 //  [ ] other file formats for saving, palettes, filters other than box
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "d3d9/D3DX9.h"
+#include "d3d9/D3DXBackend.h"
 #include "d3d9/Device.h"
 #include "d3d9/Format.h"
 #include "d3d9/ImageCodec.h"
@@ -103,20 +106,26 @@ UINT fullChain(int width, int height) {
     return levels;
 }
 
-} // namespace
-} // namespace d3d9
+std::mutex& backendMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::shared_ptr<D3DXBackend>& installedBackend() {
+    static std::shared_ptr<D3DXBackend> backend;
+    return backend;
+}
+std::shared_ptr<D3DXBackend> backend() {
+    std::lock_guard lock(backendMutex());
+    return installedBackend();
+}
 
-using namespace d3d9;
-
-BOOL D3DXCheckVersion(UINT d3dSdkVersion, UINT d3dxSdkVersion) {
+BOOL checkVersion(UINT d3dSdkVersion, UINT d3dxSdkVersion) {
     return d3dSdkVersion == D3D_SDK_VERSION && d3dxSdkVersion == D3DX_SDK_VERSION;
 }
 
-HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
-                                            UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                            D3DFORMAT format, D3DPOOL pool, DWORD, DWORD,
-                                            D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, void*,
-                                            IDirect3DTexture9** texture) {
+HRESULT createFromMemory(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
+                         UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                         D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture9** texture) {
     if (!device || !data || size == 0 || !texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     std::vector<d3dx::Image> levels;
@@ -185,12 +194,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
     return D3D_OK;
 }
 
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
-                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mipFilter, D3DCOLOR colorKey,
-                                     D3DXIMAGE_INFO* sourceInfo, void* palette,
-                                     IDirect3DTexture9** texture) {
+HRESULT createFromFile(IDirect3DDevice9* device, const char16_t* fileName, UINT width, UINT height,
+                       UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                       D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture9** texture) {
     if (!device || !fileName || !texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     int error = 0;
@@ -210,13 +216,12 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* f
                 sys::nativePath(std::u16string_view(fileName)));
         return D3DXERR_INVALIDDATA;
     }
-    return D3DXCreateTextureFromFileInMemoryEx(device, bytes.data(), UINT(bytes.size()), width,
-                                               height, mipLevels, usage, format, pool, filter,
-                                               mipFilter, colorKey, sourceInfo, palette, texture);
+    return createFromMemory(device, bytes.data(), UINT(bytes.size()), width, height, mipLevels,
+                            usage, format, pool, colorKey, sourceInfo, texture);
 }
 
-HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
-                                      IDirect3DBaseTexture9* texture, const void*) {
+HRESULT saveToMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
+                     IDirect3DBaseTexture9* texture) {
     if (!destination || !texture) return D3DERR_INVALIDCALL;
     *destination = nullptr;
     if (format != D3DXIFF_DDS) {
@@ -249,4 +254,57 @@ HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEF
     }
     *destination = new Buffer(d3dx::encodeDds(levels));
     return D3D_OK;
+}
+
+} // namespace
+} // namespace d3d9
+
+using namespace d3d9;
+
+// The entry points: an installed backend first (D3DXBackend.h), else the
+// codec above.
+
+BOOL D3DXCheckVersion(UINT d3dSdkVersion, UINT d3dxSdkVersion) {
+    if (auto other = backend()) return other->checkVersion(d3dSdkVersion, d3dxSdkVersion);
+    return checkVersion(d3dSdkVersion, d3dxSdkVersion);
+}
+
+HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
+                                            UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colorKey,
+                                            D3DXIMAGE_INFO* sourceInfo, void* palette,
+                                            IDirect3DTexture9** texture) {
+    if (auto other = backend())
+        return other->createTextureFromFileInMemoryEx(device, data, size, width, height, mipLevels,
+                                                      usage, format, pool, filter, mipFilter,
+                                                      colorKey, sourceInfo, palette, texture);
+    return createFromMemory(device, data, size, width, height, mipLevels, usage, format, pool,
+                            colorKey, sourceInfo, texture);
+}
+
+HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
+                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                     DWORD mipFilter, D3DCOLOR colorKey,
+                                     D3DXIMAGE_INFO* sourceInfo, void* palette,
+                                     IDirect3DTexture9** texture) {
+    if (auto other = backend())
+        return other->createTextureFromFileExW(device, fileName, width, height, mipLevels, usage,
+                                               format, pool, filter, mipFilter, colorKey,
+                                               sourceInfo, palette, texture);
+    return createFromFile(device, fileName, width, height, mipLevels, usage, format, pool,
+                          colorKey, sourceInfo, texture);
+}
+
+HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
+                                      IDirect3DBaseTexture9* texture, const void* palette) {
+    if (auto other = backend())
+        return other->saveTextureToFileInMemory(destination, format, texture, palette);
+    return saveToMemory(destination, format, texture);
+}
+
+void d3d9::test::setD3DXBackend(std::shared_ptr<D3DXBackend> backend) {
+    std::lock_guard lock(backendMutex());
+    installedBackend() = std::move(backend);
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What the runtime needs from the window layer: a window's client size,
 // whether it can be shown on, where finished frames go, and the one OpenGL
-// context of the process. The default host asks platform/win; tests put in
-// their own windows to drive minimising and resizing without a desktop.
+// context of the process. The default host asks platform/win; tests may
+// install their own windows to drive minimising and resizing exactly.
 #pragma once
 
 #include <memory>

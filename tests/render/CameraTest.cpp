@@ -169,7 +169,7 @@ TEST_F(CameraTest, FlyMovesAlongTheAngles) {
 }
 
 TEST_F(CameraTest, OnlyOrientationAndApplyViewReachTheDevice) {
-    fake::Window window{320, 200};
+    rendertest::TestWindow window{320, 200};
     ASSERT_TRUE(start(window));
     D3D::Device::SwapChain& chain = *D3D::device.firstSwapChain();
     const D3DMATRIX& sent = device()->transforms[0];

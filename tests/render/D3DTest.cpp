@@ -89,7 +89,7 @@ TEST_F(D3DInit, MissingDirectXIsReportedAndNothingStaysOpen) {
     D3D::setDirect3DFactory([](UINT) { return nullptr; });
     EXPECT_EQ(D3D::init(), 0);
     EXPECT_EQ(reports.size(), 1u);
-    fake::d3dx().versionOk = false;
+    d3dx->versionOk = false;
     factoryCalls = 0;
     EXPECT_EQ(D3D::init(), 0);
     EXPECT_EQ(reports.size(), 2u);
@@ -203,7 +203,7 @@ TEST_F(FormatChoice, TheToolsMultisampleRuleIncludingTheNonMaskableOnlyCase) {
 using PresentParameters = RenderTest;
 
 TEST_F(PresentParameters, WindowedAsksForTheClientAreaWithZeroSize) {
-    fake::Window window(321, 203);
+    rendertest::TestWindow window(321, 203);
     ASSERT_EQ(D3D::init(), 1);
     D3D::device.settings.multiSampleType = 2;
     WinShell::Window shell(window.handle(), 0, 0);
@@ -225,7 +225,7 @@ TEST_F(PresentParameters, WindowedAsksForTheClientAreaWithZeroSize) {
 TEST_F(PresentParameters, FullScreenTakesTheNearestResolution) {
     direct3D->modes = {{640, 480, 60}, {800, 600, 60}, {1024, 768, 60}, {1600, 1200, 60}};
     ASSERT_EQ(D3D::init(), 1);
-    fake::Window nearer(1000, 700); // 1024 × 768 is 92 away, 800 × 600 300
+    rendertest::TestWindow nearer(1000, 700); // 1024 × 768 is 92 away, 800 × 600 300
     WinShell::Window shell(nearer.handle(), 1, 0);
     D3DPRESENT_PARAMETERS p = D3D::buildPresentParameters(D3D::device.settings, shell);
     EXPECT_EQ(p.BackBufferWidth, 1024u);
@@ -233,12 +233,12 @@ TEST_F(PresentParameters, FullScreenTakesTheNearestResolution) {
     EXPECT_EQ(p.Windowed, 0);
     EXPECT_EQ(p.PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE); // vsync 0
 
-    fake::Window tie(720, 540); // 640 × 480 and 800 × 600 both 140 away
+    rendertest::TestWindow tie(720, 540); // 640 × 480 and 800 × 600 both 140 away
     WinShell::Window tieShell(tie.handle(), 1, 0);
     p = D3D::buildPresentParameters(D3D::device.settings, tieShell);
     EXPECT_EQ(p.BackBufferWidth, 640u);
 
-    fake::Window huge(4000, 3000); // nothing within 1024: the smallest
+    rendertest::TestWindow huge(4000, 3000); // nothing within 1024: the smallest
     WinShell::Window hugeShell(huge.handle(), 1, 0);
     D3D::device.settings.vsync = 1;
     p = D3D::buildPresentParameters(D3D::device.settings, hugeShell);
@@ -249,7 +249,7 @@ TEST_F(PresentParameters, FullScreenTakesTheNearestResolution) {
 
 TEST_F(PresentParameters, FullScreenWithoutResolutionsAsksForTheWindowSize) {
     ASSERT_EQ(D3D::init(), 1);
-    fake::Window window(1280, 1024);
+    rendertest::TestWindow window(1280, 1024);
     WinShell::Window shell(window.handle(), 1, 0);
     const D3DPRESENT_PARAMETERS p = D3D::buildPresentParameters(D3D::device.settings, shell);
     EXPECT_EQ(p.BackBufferWidth, 1280u);

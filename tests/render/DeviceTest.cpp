@@ -13,7 +13,7 @@ namespace {
 using DeviceInit = RenderTest;
 
 TEST_F(DeviceInit, RefusesWithoutDirect3DOrWindowAndCreatesNothing) {
-    fake::Window window(320, 200);
+    rendertest::TestWindow window(320, 200);
     WinShell::Window shell(window.handle(), 0, 0);
     EXPECT_EQ(D3D::device.init(shell, nullptr, 54270, 1), 0);
     EXPECT_TRUE(logged(u"Direct3D was not initialized. Please call first D3D::init()!"));
@@ -30,7 +30,7 @@ TEST_F(DeviceInit, RefusesWithoutDirect3DOrWindowAndCreatesNothing) {
 }
 
 TEST_F(DeviceInit, WindowedSwapChainGetsTheClientSizeDirect3DChose) {
-    fake::Window window(321, 203);
+    rendertest::TestWindow window(321, 203);
     fake::Callbacks callbacks;
     direct3D->caps.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE;
     ASSERT_TRUE(start(window, &callbacks));
@@ -58,7 +58,7 @@ TEST_F(DeviceInit, WindowedSwapChainGetsTheClientSizeDirect3DChose) {
 }
 
 TEST_F(DeviceInit, SoftwareVertexProcessingWithoutHardwareTransform) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     direct3D->caps.DevCaps = D3DDEVCAPS_PUREDEVICE; // pure without T&L does not count
     ASSERT_TRUE(start(window));
     EXPECT_TRUE(logged(u"| dwFlags = SOFTWARE_VERTEXPROCESSING |MULTITHREADED"));
@@ -66,7 +66,7 @@ TEST_F(DeviceInit, SoftwareVertexProcessingWithoutHardwareTransform) {
 }
 
 TEST_F(DeviceInit, CreateDeviceIsRetriedHalfASecondApart) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     direct3D->createDeviceResults = {D3DERR_NOTAVAILABLE, D3DERR_OUTOFVIDEOMEMORY};
     ASSERT_TRUE(start(window));
     EXPECT_EQ(direct3D->createDeviceCalls, 3);
@@ -79,7 +79,7 @@ TEST_F(DeviceInit, CreateDeviceIsRetriedHalfASecondApart) {
 }
 
 TEST_F(DeviceInit, InvalidArgumentStopsAtOnceWithTheErrorBox) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     direct3D->createDeviceResults = {E_INVALIDARG};
     ASSERT_EQ(D3D::init(), 1);
     WinShell::Window shell(window.handle(), 0, 0);
@@ -97,7 +97,7 @@ TEST_F(DeviceInit, InvalidArgumentStopsAtOnceWithTheErrorBox) {
 }
 
 TEST_F(DeviceInit, AnUnusableDesktopFormatEndsInTheErrorBoxAfterAHundredTries) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     direct3D->desktopFormat = D3DFMT_X1R5G5B5;
     ASSERT_EQ(D3D::init(), 1);
     WinShell::Window shell(window.handle(), 0, 0);
@@ -112,7 +112,7 @@ TEST_F(DeviceInit, AnUnusableDesktopFormatEndsInTheErrorBoxAfterAHundredTries) {
 }
 
 TEST_F(DeviceInit, StartUpBuildsThePoolsQuadsAndDefaultTexture) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     ASSERT_TRUE(start(window));
 
     // The render texture of key 17, with its depth surface and lock copy.
@@ -162,7 +162,7 @@ TEST_F(DeviceInit, StartUpBuildsThePoolsQuadsAndDefaultTexture) {
 }
 
 TEST_F(DeviceInit, ReleasingTheDeviceLetsGoOfEverything) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     ASSERT_TRUE(start(window));
     D3D::device.release();
     D3D::release();
@@ -172,7 +172,7 @@ TEST_F(DeviceInit, ReleasingTheDeviceLetsGoOfEverything) {
 using DeviceDrawing = RenderTest;
 
 TEST_F(DeviceDrawing, RepeatedIndicesAreOffsetByTheLargestIndexPlusOne) {
-    fake::Window window(64, 64);
+    rendertest::TestWindow window(64, 64);
     ASSERT_TRUE(start(window));
     const uint16_t pattern[3] = {0, 2, 1};
     IDirect3DIndexBuffer9* buffer = D3D::device.createRepeatedIndexBuffer({pattern, 3}, 3);

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The fake Direct3D's device side, and the Direct3DCreate9 and D3DX entry
-// points the renderer links against in these tests: D3DX decodes a small
-// made-up image format, so a test writes its pictures pixel by pixel.
+// The fake Direct3D's device side, and its D3DX: a small made-up image
+// format, so a test writes its pictures pixel by pixel.
 #include "render/FakeDirect3D.h"
 
-#include "render/FakeWindows.h"
 #include "win/Win.h"
 
 namespace fake {
@@ -71,6 +69,10 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     resets.push_back(*parameters);
     if (result != D3D_OK) return result;
     if (defaultPoolHeld()) return D3DERR_INVALIDCALL;
+    if (resetWidth && resetHeight) {
+        parameters->BackBufferWidth = resetWidth;
+        parameters->BackBufferHeight = resetHeight;
+    }
     adopt(parameters);
     return D3D_OK;
 }
@@ -223,11 +225,6 @@ Texture* World::texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFO
     return texture;
 }
 
-D3DX& d3dx() {
-    static D3DX state;
-    return state;
-}
-
 std::vector<uint8_t> D3DX::image(UINT width, UINT height, D3DFORMAT format, const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> bytes = {'F', 'A', 'K', 'E', 'I', 'M', 'G'};
     for (uint32_t word : {uint32_t(width), uint32_t(height), uint32_t(format)})
@@ -272,57 +269,48 @@ HRESULT decode(IDirect3DDevice9* device, const uint8_t* data, size_t size, UINT 
 
 } // namespace
 
-} // namespace fake
-
-BOOL D3DXCheckVersion(UINT, UINT) { return fake::d3dx().versionOk ? 1 : 0; }
-
-// Tests hand the render layer its Direct3D through the replaceable factory;
-// this stand-in only satisfies the link.
-IDirect3D9* Direct3DCreate9(UINT) { return nullptr; }
-
-HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
-                                            UINT, UINT, UINT mipLevels, DWORD, D3DFORMAT format,
-                                            D3DPOOL pool, DWORD, DWORD, D3DCOLOR colorKey,
-                                            D3DXIMAGE_INFO*, void*, IDirect3DTexture9** texture) {
-    auto& state = fake::d3dx();
-    ++state.memoryLoads;
-    state.lastMipLevels = mipLevels;
-    state.lastFormat = format;
-    state.lastColorKey = colorKey;
-    return fake::decode(device, static_cast<const uint8_t*>(data), size, mipLevels, format, pool, texture);
+HRESULT D3DX::createTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
+                                              UINT, UINT, UINT mipLevels, DWORD, D3DFORMAT format,
+                                              D3DPOOL pool, DWORD, DWORD, D3DCOLOR colorKey,
+                                              D3DXIMAGE_INFO*, void*, IDirect3DTexture9** texture) {
+    ++memoryLoads;
+    lastMipLevels = mipLevels;
+    lastFormat = format;
+    lastColorKey = colorKey;
+    return decode(device, static_cast<const uint8_t*>(data), size, mipLevels, format, pool, texture);
 }
 
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT, UINT,
-                                     UINT mipLevels, DWORD, D3DFORMAT format, D3DPOOL pool, DWORD,
-                                     DWORD, D3DCOLOR colorKey, D3DXIMAGE_INFO*, void*,
-                                     IDirect3DTexture9** texture) {
-    auto& state = fake::d3dx();
-    ++state.fileLoads;
-    state.lastMipLevels = mipLevels;
-    state.lastFormat = format;
-    state.lastColorKey = colorKey;
-    for (const auto& [name, bytes] : state.files)
+HRESULT D3DX::createTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT,
+                                       UINT, UINT mipLevels, DWORD, D3DFORMAT format, D3DPOOL pool,
+                                       DWORD, DWORD, D3DCOLOR colorKey, D3DXIMAGE_INFO*, void*,
+                                       IDirect3DTexture9** texture) {
+    ++fileLoads;
+    lastMipLevels = mipLevels;
+    lastFormat = format;
+    lastColorKey = colorKey;
+    for (const auto& [name, bytes] : files)
         if (name == fileName)
-            return fake::decode(device, bytes.data(), bytes.size(), mipLevels, format, pool, texture);
+            return decode(device, bytes.data(), bytes.size(), mipLevels, format, pool, texture);
     return D3DXERR_INVALIDDATA;
 }
 
-HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT, IDirect3DBaseTexture9* base,
-                                      const void*) {
-    auto& state = fake::d3dx();
-    ++state.saves;
-    auto* texture = dynamic_cast<fake::Texture*>(base);
+HRESULT D3DX::saveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT,
+                                        IDirect3DBaseTexture9* base, const void*) {
+    ++saves;
+    auto* texture = dynamic_cast<Texture*>(base);
     if (!texture) return D3DERR_INVALIDCALL;
-    const fake::Surface& top = *texture->levels[0];
+    const Surface& top = *texture->levels[0];
     std::vector<uint32_t> pixels;
     for (UINT y = 0; y < top.desc.Height; ++y)
         for (UINT x = 0; x < top.desc.Width; ++x) pixels.push_back(top.pixel32(x, y));
     // The buffer is a plain heap object: the renderer releases it itself.
-    auto* buffer = new fake::XBuffer;
+    auto* buffer = new XBuffer;
     buffer->kind = "D3DX buffer";
-    buffer->bytes = fake::D3DX::image(top.desc.Width, top.desc.Height, top.desc.Format, pixels);
-    static std::vector<std::unique_ptr<fake::XBuffer>> keep;
+    buffer->bytes = D3DX::image(top.desc.Width, top.desc.Height, top.desc.Format, pixels);
+    static std::vector<std::unique_ptr<XBuffer>> keep;
     keep.emplace_back(buffer);
     *destination = buffer;
     return D3D_OK;
 }
+
+} // namespace fake

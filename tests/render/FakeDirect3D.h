@@ -17,6 +17,7 @@
 
 #include "d3d9/D3D9.h"
 #include "d3d9/D3DX9.h"
+#include "d3d9/D3DXBackend.h"
 
 namespace fake {
 
@@ -217,6 +218,8 @@ public:
     D3DCAPS9 caps;
     std::deque<HRESULT> cooperativeResults; // TestCooperativeLevel, else D3D_OK
     std::deque<HRESULT> resetResults;       // Reset, else D3D_OK
+    // A driver may settle on a back-buffer size of its own in Reset.
+    UINT resetWidth = 0, resetHeight = 0;
     std::deque<HRESULT> createTextureResults;
     std::vector<D3DPRESENT_PARAMETERS> resets;
     SwapChain* implicit = nullptr;
@@ -427,7 +430,11 @@ public:
 // What the D3DX stand-ins of these tests read and decode. Images in memory
 // are "FAKEIMG" + width, height, format (little-endian 32-bit each) + rows
 // of 32-bit pixels; named files are looked up in `files` and hold the same.
-struct D3DX {
+// A D3DX for the fake device, installed as the runtime's D3DX backend: it
+// decodes a "FAKEIMG" format of its own into the fake device's textures,
+// finds files among those a test lists, and counts what it was asked.
+class D3DX final : public D3DXBackend {
+public:
     bool versionOk = true;
     std::vector<std::pair<std::u16string, std::vector<uint8_t>>> files;
     int32_t fileLoads = 0;
@@ -439,7 +446,21 @@ struct D3DX {
 
     static std::vector<uint8_t> image(UINT width, UINT height, D3DFORMAT format,
                                       const std::vector<uint32_t>& pixels);
+
+    BOOL checkVersion(UINT, UINT) override { return versionOk ? 1 : 0; }
+    HRESULT createTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
+                                            UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colorKey,
+                                            D3DXIMAGE_INFO* sourceInfo, void* palette,
+                                            IDirect3DTexture9** texture) override;
+    HRESULT createTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
+                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                     D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
+                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, void* palette,
+                                     IDirect3DTexture9** texture) override;
+    HRESULT saveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
+                                      IDirect3DBaseTexture9* texture, const void* palette) override;
 };
-D3DX& d3dx();
 
 } // namespace fake

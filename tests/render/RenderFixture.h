@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The renderer's test fixture: a fake Direct3D handed to D3D::init, sleeps
-// recorded instead of slept, log lines and user reports captured, and every
-// global of the renderer put back afterwards. Tests then check what was
-// logged, shown and left referenced.
+// The renderer's test fixture: a fake Direct3D handed to D3D::init through
+// its factory and a fake D3DX installed as the runtime's D3DX backend, the
+// real window layer headless, sleeps recorded instead of slept, log lines
+// and user reports captured, and every global of the renderer put back
+// afterwards. Tests then check what was logged, shown and left referenced.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,9 +15,10 @@
 #include "core/Language.h"
 #include "core/Log.h"
 #include "core/Report.h"
+#include "d3d9/D3DXBackend.h"
 #include "render/D3D/D3D.h"
 #include "render/FakeDirect3D.h"
-#include "render/FakeWindows.h"
+#include "render/TestWindow.h"
 #include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
 
@@ -35,6 +38,7 @@ using Callbacks = rendertest::RecordingCallbacks;
 class RenderTest : public ::testing::Test {
 protected:
     fake::World world;
+    std::shared_ptr<fake::D3DX> d3dx = std::make_shared<fake::D3DX>();
     fake::Direct3D* direct3D = nullptr;
     std::vector<std::u16string> lines;
     std::vector<uint32_t> sleeps;
@@ -51,6 +55,7 @@ protected:
             direct3D->AddRef();
             return direct3D;
         });
+        d3d9::test::setD3DXBackend(d3dx);
         D3D::setSleepFunction([this](uint32_t ms) { sleeps.push_back(ms); });
         setReportPresenter([this](void* owner, const String& caption, const String& text, uint32_t style) {
             reports.push_back({owner, std::u16string(caption.text()), std::u16string(text.text()), style});
@@ -67,13 +72,12 @@ protected:
         D3D::setDirect3DFactory({});
         D3D::setSleepFunction({});
         setReportPresenter({});
-        fake::d3dx() = fake::D3DX{};
-        fake::gdi() = fake::Gdi{};
+        d3d9::test::setD3DXBackend(nullptr);
         EXPECT_EQ(StructTexture::records().count, 0) << "a texture record outlived its handles";
     }
 
     // D3D::init and D3D::Device::init on the window.
-    bool start(fake::Window& window, D3D::SwapChainInterface* callbacks = nullptr) {
+    bool start(rendertest::TestWindow& window, D3D::SwapChainInterface* callbacks = nullptr) {
         if (!D3D::init()) return false;
         WinShell::Window shell(window.handle(), 0, 0);
         return D3D::device.init(shell, callbacks, 54270, 1) == 1;

@@ -25,7 +25,7 @@ public:
 
 class RestoreDevice : public RenderTest {
 protected:
-    fake::Window window{320, 200, 4};
+    rendertest::TestWindow window{320, 200};
     fake::Callbacks callbacks;
     Projector projector;
     D3D::Device::SwapChain* chain = nullptr;
@@ -69,11 +69,9 @@ TEST_F(RestoreDevice, LossReleasesWaitsResetsAndRebuildsWithTheNewSize) {
                                            u"Device is in not lost state..."}));
     EXPECT_TRUE(logged(u"New device restore successfully"));
 
-    // The window is fitted around the new back buffer, frame included.
-    ASSERT_EQ(window.resizes.size(), 1u);
-    EXPECT_EQ(window.resizes[0].x, 408);
-    EXPECT_EQ(window.resizes[0].y, 308);
-    EXPECT_EQ(window.resizeFlags[0], SWP_NOMOVE | 0x0040u);
+    // The window shows what Reset made: its client area is the back buffer.
+    EXPECT_EQ(window.client().right, 400);
+    EXPECT_EQ(window.client().bottom, 300);
 
     // Default-pool objects were made again, the rest kept.
     EXPECT_EQ(D3D::device.renderTexture, pooled);
@@ -85,6 +83,22 @@ TEST_F(RestoreDevice, LossReleasesWaitsResetsAndRebuildsWithTheNewSize) {
     EXPECT_EQ(chain->position.x, cameraX + 0.001f);
     EXPECT_EQ(D3D::currentSwapChain, chain);
     EXPECT_EQ(chain->targets[0].width, 400u);
+}
+
+// A driver may settle on another size than the one asked for: the swap chain
+// keeps what Reset reported, and the window is fitted around it.
+TEST_F(RestoreDevice, TheWindowIsFittedToTheSizeResetSettledOn) {
+    loseDevice();
+    device()->cooperativeResults = {D3DERR_DEVICENOTRESET};
+    device()->resetWidth = 336;
+    device()->resetHeight = 208;
+    EXPECT_EQ(chain->present(), D3DERR_DEVICELOST);
+    EXPECT_EQ(D3D::device.lost, 0);
+    EXPECT_EQ(chain->presentParameters.BackBufferWidth, 336u);
+    EXPECT_EQ(chain->presentParameters.BackBufferHeight, 208u);
+    EXPECT_EQ(window.client().right, 336);
+    EXPECT_EQ(window.client().bottom, 208);
+    EXPECT_TRUE(IsWindowVisible(window.handle()));
 }
 
 TEST_F(RestoreDevice, AResetDeviceIsNotWaitedFor) {

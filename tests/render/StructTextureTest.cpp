@@ -10,12 +10,13 @@
 
 #include "core/FileArray.h"
 #include "render/RenderFixture.h"
+#include "win/Gdi.h"
 
 namespace {
 
 class TextureTest : public RenderTest {
 protected:
-    fake::Window window{64, 64};
+    rendertest::TestWindow window{64, 64};
     int32_t deviceRecords = 0; // the render-texture pool's, made at start-up
 
     void SetUp() override {
@@ -26,9 +27,9 @@ protected:
     }
     int32_t ownRecords() const { return StructTexture::records().count - deviceRecords; }
 
-    static void addFile(const char16_t* name, UINT width, UINT height, std::vector<uint32_t> pixels = {}) {
+    void addFile(const char16_t* name, UINT width, UINT height, std::vector<uint32_t> pixels = {}) {
         pixels.resize(size_t(width) * height, 0xFF336699u);
-        fake::d3dx().files.push_back({name, fake::D3DX::image(width, height, D3DFMT_A8R8G8B8, pixels)});
+        d3dx->files.push_back({name, fake::D3DX::image(width, height, D3DFMT_A8R8G8B8, pixels)});
     }
     static fake::Texture* of(const StructTexture& handle) { return static_cast<fake::Texture*>(handle.texture()); }
     // A texture whose level 0 holds these rows of pixels.
@@ -47,9 +48,9 @@ TEST_F(TextureTest, LoadSharesOneRecordPerNameUntilTheLastHandleGoes) {
     ASSERT_EQ(second.load(String(u"pics/a.png")), 1);
     EXPECT_EQ(first.record, second.record);
     EXPECT_EQ(first.record->users.count, 2);
-    EXPECT_EQ(fake::d3dx().fileLoads, 1);
-    EXPECT_EQ(fake::d3dx().lastMipLevels, 0u); // a full chain
-    EXPECT_EQ(fake::d3dx().lastFormat, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(d3dx->fileLoads, 1);
+    EXPECT_EQ(d3dx->lastMipLevels, 0u); // a full chain
+    EXPECT_EQ(d3dx->lastFormat, D3DFMT_A8R8G8B8);
     EXPECT_EQ(countLogged(u"Load from harddisc..."), 1);
     EXPECT_EQ(countLogged(u"was already loaded..."), 1);
     EXPECT_EQ(first.name(), String(u"pics/a.png"));
@@ -71,7 +72,7 @@ TEST_F(TextureTest, NamesDifferingOnlyInCaseAreTwoRecords) {
     ASSERT_EQ(lower.load(String(u"a.png")), 1);
     ASSERT_EQ(upper.load(String(u"A.png")), 1);
     EXPECT_NE(lower.record, upper.record);
-    EXPECT_EQ(fake::d3dx().fileLoads, 2);
+    EXPECT_EQ(d3dx->fileLoads, 2);
     EXPECT_EQ(ownRecords(), 2);
     // Loading what a handle already has changes nothing.
     ASSERT_EQ(lower.load(String(u"a.png")), 1);
@@ -87,13 +88,13 @@ TEST_F(TextureTest, ExtensionsAreAcceptedIgnoringCaseAndOthersRefused) {
         EXPECT_EQ(handle.loadD3DX(String(refused), 0, 0, nullptr, 1, D3DFMT_A8R8G8B8), 0);
         EXPECT_EQ(lines.back(), u"The fileformat is not supported...");
     }
-    EXPECT_EQ(fake::d3dx().fileLoads, 1);
+    EXPECT_EQ(d3dx->fileLoads, 1);
     EXPECT_EQ(handle.name(), String(u"PIC.JPG"));
 
     const uint8_t key[3] = {0x01, 0x02, 0x03}; // blue, green, red
     addFile(u"key.tga", 2, 2);
     EXPECT_EQ(handle.loadD3DX(String(u"key.tga"), 0, 0, key, 1, D3DFMT_A8R8G8B8), 1);
-    EXPECT_EQ(fake::d3dx().lastColorKey, 0xFF030201u);
+    EXPECT_EQ(d3dx->lastColorKey, 0xFF030201u);
 }
 
 TEST_F(TextureTest, AFailedDecodeKeepsTheHandlesRecord) {
@@ -117,7 +118,7 @@ TEST_F(TextureTest, AFailedDecodeKeepsTheHandlesRecord) {
     image.write(bytes.data(), int32_t(bytes.size()));
     EXPECT_EQ(handle.loadD3DXFromFile(String(u"Heightmap"), image, 1, D3DFMT_A8R8G8B8), 1);
     EXPECT_EQ(handle.name(), String(u"Heightmap"));
-    EXPECT_EQ(fake::d3dx().lastMipLevels, 1u);
+    EXPECT_EQ(d3dx->lastMipLevels, 1u);
     EXPECT_EQ(ownRecords(), 1); // a.png went with its last handle
 }
 
@@ -259,10 +260,10 @@ TEST_F(CopyToBitmap, AnX8R8G8B8TextureIsConvertedFirstAndShownUpright) {
     DialogTools::Bitmap bitmap;
     bitmap.create(nullptr, 0, 32, 2, 2);
     ASSERT_EQ(handle.copyToBitmap(bitmap), 1);
-    EXPECT_EQ(fake::d3dx().saves, 1);
-    EXPECT_EQ(fake::d3dx().memoryLoads, 1);
-    EXPECT_EQ(fake::d3dx().lastFormat, D3DFMT_A8R8G8B8);
-    EXPECT_EQ(fake::d3dx().lastMipLevels, 1u); // as many as the source has
+    EXPECT_EQ(d3dx->saves, 1);
+    EXPECT_EQ(d3dx->memoryLoads, 1);
+    EXPECT_EQ(d3dx->lastFormat, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(d3dx->lastMipLevels, 1u); // as many as the source has
     EXPECT_EQ(ownRecords(), 1); // the temporary copy is gone
     for (int32_t x = 0; x < 2; ++x) {
         const Color bottom = *bitmap.pixelAt(x, 0); // buffer row 0: the bottom line
@@ -270,9 +271,10 @@ TEST_F(CopyToBitmap, AnX8R8G8B8TextureIsConvertedFirstAndShownUpright) {
         EXPECT_EQ((std::array{bottom.b, bottom.g, bottom.r, bottom.a}), (std::array<uint8_t, 4>{255, 0, 0, 255}));
         EXPECT_EQ((std::array{top.b, top.g, top.r, top.a}), (std::array<uint8_t, 4>{0, 0, 255, 255}));
     }
-    EXPECT_EQ(fake::gdi().setDIBitsCalls, 1);
-    EXPECT_EQ(fake::gdi().lastLineCount, 2u);
-    EXPECT_EQ(fake::gdi().lastBits, bitmap.buffer.items);
+    // The GDI bitmap the dialog shows got the same pixels, bottom row first.
+    const BitmapObject* shown = win::bitmapObject(bitmap.bitmap);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->pixels, (std::vector<uint32_t>{0x0000FF, 0x0000FF, 0xFF0000, 0xFF0000}));
 }
 
 TEST_F(CopyToBitmap, BilinearWeightsAreEightBitAndTruncated) {
@@ -282,7 +284,7 @@ TEST_F(CopyToBitmap, BilinearWeightsAreEightBitAndTruncated) {
     DialogTools::Bitmap bitmap;
     bitmap.create(nullptr, 0, 32, 4, 1);
     ASSERT_EQ(handle.copyToBitmap(bitmap), 1);
-    EXPECT_EQ(fake::d3dx().saves, 0); // already A8R8G8B8
+    EXPECT_EQ(d3dx->saves, 0); // already A8R8G8B8
     // u = 0, 1/4, 1/2, 3/4 of two texels: weights 0 and 127 of 255, clamped at the edge.
     const uint8_t expected[4] = {0, 127, 255, 255};
     for (int32_t x = 0; x < 4; ++x) {
@@ -319,7 +321,6 @@ TEST_F(CopyToBitmap, NothingToDrawIntoOrFromIsRefused) {
     DialogTools::Bitmap empty;
     EXPECT_EQ(handle.copyToBitmap(empty), 0);
     EXPECT_EQ(lines.back(), u"The bitmap has no pixels to draw into");
-    EXPECT_EQ(fake::gdi().setDIBitsCalls, 0);
 }
 
 using NoDevice = RenderTest;
@@ -334,7 +335,7 @@ TEST_F(NoDevice, TextureOperationsSayWhatIsMissingAndFail) {
     lines.clear();
     EXPECT_EQ(handle.load(String(u"a.png")), 0);
     EXPECT_EQ(lines.back(), u"Device is NULL");
-    EXPECT_EQ(fake::d3dx().fileLoads, 0);
+    EXPECT_EQ(d3dx->fileLoads, 0);
     DialogTools::Bitmap bitmap;
     bitmap.create(nullptr, 0, 32, 2, 2);
     EXPECT_EQ(handle.copyToBitmap(bitmap), 0);

@@ -13,7 +13,7 @@ namespace {
 
 class SwapChainTest : public RenderTest {
 protected:
-    fake::Window window{320, 200};
+    rendertest::TestWindow window{320, 200};
     D3D::Device::SwapChain* chain = nullptr;
 
     void SetUp() override {
