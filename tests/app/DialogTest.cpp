@@ -315,7 +315,7 @@ TEST_F(DialogTest, SaveWritesWhatConvertWritesForTheSameImage) {
     TempFolder temp;
     const auto image = temp / "kitty.png";
     std::filesystem::copy_file(std::string(EMBOSSA_SOURCE_DIR) +
-                                   "/tests/platform/data/images/afl-not-kitty.png",
+                                   "/tests/platform/d3d9/data/images/afl-not-kitty.png",
                                image);
     application().pendingImage = String(sys::utf8ToUtf16(image.string()).c_str());
     std::string shownPath;

@@ -23,7 +23,7 @@ TEST(ImageFilter, ListsEveryDecodableFormatInTheFirstEntryAndInOneOfItsOwn) {
     const std::vector<win::FileFilter> filters = win::parseFilterList(fileFilter(kImageFilter));
     ASSERT_GE(filters.size(), 3u);
     std::set<std::string> extensions;
-    const fs::path images = fs::path(EMBOSSA_SOURCE_DIR) / "tests/platform/data/images";
+    const fs::path images = fs::path(EMBOSSA_SOURCE_DIR) / "tests/platform/d3d9/data/images";
     for (const auto& entry : fs::directory_iterator(images)) {
         const std::string bytes = TempFolder::readBytes(entry.path());
         d3dx::Image decoded;

@@ -20,7 +20,7 @@
 #include "core/Report.h"
 #include "d3d9/D3D9Runtime.h"
 #include "d3d9/WindowHost.h"
-#include "platform/D3D9TestSupport.h"
+#include "platform/d3d9/D3D9TestSupport.h"
 #include "render/D3D/D3D.h"
 #include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
