@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
@@ -22,7 +22,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: embossa [--log FILE] [IMAGE]\n"
-    "       embossa [--log FILE] convert IMAGE... [-o OUT] [--axis xy|xz|yz] [--flip-x] [--flip-y]\n"
+    "       embossa [--log FILE] convert IMAGE... [-o OUT] [--axis xy|xz|yz] [--flip-x] "
+    "[--flip-y]\n"
     "       embossa [--log FILE] pack create ARCHIVE FILE|FOLDER...\n"
     "       embossa [--log FILE] pack list ARCHIVE\n"
     "       embossa [--log FILE] pack extract ARCHIVE [FOLDER] [--force]\n"
@@ -105,7 +106,8 @@ int runDialogTool(std::FILE* err) {
 // with no reader fails at once (ENXIO) instead of holding up the start.
 // Returns the descriptor in blocking mode, or -1 with the errno in `error`.
 int openStreamWithoutWaiting(const std::string& native, int& error) {
-    const int descriptor = ::open(native.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int descriptor =
+        ::open(native.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         error = errno;
         return -1;

@@ -107,10 +107,14 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
             if (i + 1 >= args.size()) return "--axis needs xy, xz or yz";
             const std::string& axis = args[++i];
             // The radio buttons' numbering: "x / y" 0, "x / z" 1, "y / z" 2.
-            if (axis == "xy") options.axisMode = 0;
-            else if (axis == "xz") options.axisMode = 1;
-            else if (axis == "yz") options.axisMode = 2;
-            else return "--axis takes xy, xz or yz, not " + quoted(axis);
+            if (axis == "xy")
+                options.axisMode = 0;
+            else if (axis == "xz")
+                options.axisMode = 1;
+            else if (axis == "yz")
+                options.axisMode = 2;
+            else
+                return "--axis takes xy, xz or yz, not " + quoted(axis);
         } else if (arg == "--flip-x") {
             options.flipFlags |= 1;
         } else if (arg == "--flip-y") {
@@ -133,8 +137,9 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
         const bool endsInSeparator = !wide.empty() && (wide.back() == u'/' || wide.back() == u'\\');
         if (named || endsInSeparator || sys::isFolder(wide)) {
             if (!sys::isFolder(wide))
-                return named ? "with several images, -o must name an existing folder"
-                             : "-o names folder " + quoted(options.output) + ", which does not exist";
+                return named
+                           ? "with several images, -o must name an existing folder"
+                           : "-o names folder " + quoted(options.output) + ", which does not exist";
             folder = engineText(sys::fullPath(wide));
             named = true;
         } else if (mesh_file::formatOf(engineText(wide)) == mesh_file::Format::None) {

@@ -24,9 +24,9 @@ bool CpuDevice::open(std::string& why) {
     parameters.BackBufferCount = 1;
     parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
     parameters.Windowed = 1;
-    const HRESULT result = direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                                   &parameters, &device_);
+    const HRESULT result =
+        direct3D_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device_);
     if (FAILED(result) || !device_) {
         why = "cannot create a Direct3D device without a display";
         device_ = nullptr;

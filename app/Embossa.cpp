@@ -2,15 +2,15 @@
 #include "app/Embossa.h"
 
 #include "app/CpuDevice.h"
-#include "app/ImageInput.h"
 #include "app/HeightField.h"
+#include "app/ImageInput.h"
 #include "app/MeshFile.h"
 #include "app/OpenFileDialog.h"
-#include "core/Log.h"
-#include "core/UserInput.h"
 #include "core/File.h"
 #include "core/FrameTimer.h"
+#include "core/Log.h"
 #include "core/Report.h"
+#include "core/UserInput.h"
 #include "render/D3D/D3D.h"
 #include "render/D3D/StageStates.h"
 #include "render/StructTexture.h"
@@ -231,7 +231,8 @@ bool Embossa::loadHeightmap() {
     app::CpuDevice cpuDevice;
     if (!D3D::currentDevice) {
         std::string why;
-        if (!cpuDevice.open(why)) log(u"No device to decode the image with: %s", sys::utf8ToUtf16(why).c_str());
+        if (!cpuDevice.open(why))
+            log(u"No device to decode the image with: %s", sys::utf8ToUtf16(why).c_str());
     }
     // An image that does not decode leaves the texture manager's default
     // texture in the handle, so the preview shows its checkerboard.

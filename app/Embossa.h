@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "core/DialogTools.h"
 #include "app/Template.h"
+#include "core/DialogTools.h"
 #include "core/FileArray.h"
 #include "core/String.h"
 #include "render/D3D/Device.h"
@@ -17,7 +17,9 @@
 #include "render/Editor/Editor.h"
 #include "render/Mesh.h"
 
-class Embossa : public Template, public Editor::Interface, public D3D::Device::SwapChain::Interface {
+class Embossa : public Template,
+                public Editor::Interface,
+                public D3D::Device::SwapChain::Interface {
 public:
     // Control ids of dialog 101
     static constexpr int kDialogId = 101;

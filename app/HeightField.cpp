@@ -115,7 +115,8 @@ bool addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size,
 
     // Base corners, each wall and the bottom with copies of their own.
     const int32_t b = mesh.vertexCount();
-    const float corners[4][3] = {{-hx, 0.0f, -hz}, {hx, 0.0f, -hz}, {-hx, 0.0f, hz}, {hx, 0.0f, hz}};
+    const float corners[4][3] = {
+        {-hx, 0.0f, -hz}, {hx, 0.0f, -hz}, {-hx, 0.0f, hz}, {hx, 0.0f, hz}};
     const int order[12] = {0, 1, 2, 3, 0, 2, 1, 3, 0, 1, 2, 3}; // A B C D, A C B D, A B C D
     for (int32_t k = 0; k < 12; ++k) {
         const float* corner = corners[order[k]];
@@ -135,8 +136,7 @@ bool addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size,
     // returns the first copy; `border(t)` is the t-th border vertex.
     auto copyBorder = [&](auto border) {
         const int32_t first = k;
-        for (int32_t t = 0; t < n; ++t)
-            copyPosition(mesh, k++, base + border(t));
+        for (int32_t t = 0; t < n; ++t) copyPosition(mesh, k++, base + border(t));
         return first;
     };
 
@@ -181,7 +181,8 @@ void computeFaceNormals(MeshTools& mesh) {
         float normal[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
                            e1[0] * e2[1] - e1[1] * e2[0]};
         if (normal[0] != 0.0f || normal[1] != 0.0f || normal[2] != 0.0f) {
-            const float lengthSquared = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
+            const float lengthSquared =
+                normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
             // A square that underflows would make 1/root infinite; such a
             // sliver is as good as degenerate and gets the zero vector too.
             if (lengthSquared >= FLT_MIN) {

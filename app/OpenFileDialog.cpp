@@ -29,12 +29,11 @@ constexpr std::u16string_view kImages =
     u"All files (*.*)\0*.*\0"
     u"\0"sv;
 
-constexpr std::u16string_view kSounds =
-    u"Sound files (*.wav;*.ogg)\0*.wav;*.ogg\0"
-    u"Wave (*.wav)\0*.wav\0"
-    u"Ogg (*.ogg)\0*.ogg\0"
-    u"All files (*.*)\0*.*\0"
-    u"\0"sv;
+constexpr std::u16string_view kSounds = u"Sound files (*.wav;*.ogg)\0*.wav;*.ogg\0"
+                                        u"Wave (*.wav)\0*.wav\0"
+                                        u"Ogg (*.ogg)\0*.ogg\0"
+                                        u"All files (*.*)\0*.*\0"
+                                        u"\0"sv;
 
 constexpr int kPathCapacity = 260;
 

@@ -231,8 +231,7 @@ void create(const std::string& archive, const std::vector<std::string>& sources)
         refuseArchiveAmongInputs(archive, roots.back());
     }
     std::vector<Input> inputs;
-    for (size_t i = 0; i < roots.size(); ++i)
-        collect(roots[i], rootNames[i], inputs);
+    for (size_t i = 0; i < roots.size(); ++i) collect(roots[i], rootNames[i], inputs);
 
     std::set<std::string> seen;
     std::vector<String> names;
@@ -381,8 +380,7 @@ public:
         if (finished) return;
         staged.clear(); // each AtomicFile removes its temporary
         std::error_code ignored;
-        for (auto file = placed.rbegin(); file != placed.rend(); ++file)
-            fs::remove(*file, ignored);
+        for (auto file = placed.rbegin(); file != placed.rend(); ++file) fs::remove(*file, ignored);
         // remove() leaves a folder that is not empty: someone else's files stay.
         for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
             fs::remove(*folder, ignored);
@@ -415,7 +413,8 @@ public:
     bool finished = false;
 };
 
-template <class Put> bool copyEntry(Pack::File& entry, Put put) {
+template <class Put>
+bool copyEntry(Pack::File& entry, Put put) {
     std::vector<char> buffer(size_t(std::min(std::max(entry.size(), 1), kChunk)));
     int32_t left = entry.size();
     while (left > 0) {

@@ -34,7 +34,9 @@ void Template::close(int32_t result) {
     }
 }
 
-INT_PTR Template::messageProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+INT_PTR Template::messageProc(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
 
 INT_PTR Template::defaultProc(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(target, message, wParam, lParam);

@@ -30,7 +30,8 @@ namespace {
 std::string folder() {
     static const std::string made = [] {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/embossa-convert-bench-XXXXXX";
+        std::string pattern =
+            std::string(base && *base ? base : "/tmp") + "/embossa-convert-bench-XXXXXX";
         if (!::mkdtemp(pattern.data())) std::abort();
         return pattern;
     }();
@@ -109,7 +110,8 @@ void wholeProcess(benchmark::State& state, const std::string& image) {
         pid_t child = 0;
         int status = 0;
         if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
-            ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
             state.SkipWithError("embossa convert failed");
             break;
         }
@@ -128,10 +130,18 @@ void inProcess(benchmark::State& state, const std::string& image) {
     std::fclose(sink);
 }
 
-void convertPng120Process(benchmark::State& state) { wholeProcess(state, png120()); }
-void convertJpeg4000Process(benchmark::State& state) { wholeProcess(state, jpeg4000()); }
-void convertPng120InProcess(benchmark::State& state) { inProcess(state, png120()); }
-void convertJpeg4000InProcess(benchmark::State& state) { inProcess(state, jpeg4000()); }
+void convertPng120Process(benchmark::State& state) {
+    wholeProcess(state, png120());
+}
+void convertJpeg4000Process(benchmark::State& state) {
+    wholeProcess(state, jpeg4000());
+}
+void convertPng120InProcess(benchmark::State& state) {
+    inProcess(state, png120());
+}
+void convertJpeg4000InProcess(benchmark::State& state) {
+    inProcess(state, jpeg4000());
+}
 
 BENCHMARK(convertPng120Process)->Unit(benchmark::kMillisecond);
 BENCHMARK(convertPng120InProcess)->Unit(benchmark::kMillisecond);

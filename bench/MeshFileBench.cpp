@@ -30,7 +30,8 @@ Embossa& relief() {
         auto* made = new Embossa;
         made->preview.create(nullptr, 0, 32, 120, 120);
         for (int y = 0; y < 120; ++y)
-            for (int x = 0; x < 120; ++x) made->preview.pixelAt(x, y)->r = uint8_t((x * 7) ^ (y * 3));
+            for (int x = 0; x < 120; ++x)
+                made->preview.pixelAt(x, y)->r = uint8_t((x * 7) ^ (y * 3));
         made->axisMode = 0; // the quarter turn: every coordinate has six busy decimals
         made->rebuildMesh();
         return made;
@@ -55,7 +56,8 @@ Plain plainCopy() {
 }
 
 size_t lowerBound(const Plain& plain, std::vector<char>& buffer) {
-    buffer.resize(sizeof kHeader + plain.positions.size() / 3 * 160 + plain.indices.size() / 3 * 24 + 2);
+    buffer.resize(sizeof kHeader + plain.positions.size() / 3 * 160 +
+                  plain.indices.size() / 3 * 24 + 2);
     char* p = buffer.data();
     std::memcpy(p, kHeader, sizeof kHeader - 1);
     p += sizeof kHeader - 1;
@@ -63,7 +65,9 @@ size_t lowerBound(const Plain& plain, std::vector<char>& buffer) {
         *p++ = 'v';
         for (size_t k = 0; k < 3; ++k) {
             *p++ = ' ';
-            p = std::to_chars(p, p + 64, double(plain.positions[i + k]), std::chars_format::fixed, 6).ptr;
+            p = std::to_chars(p, p + 64, double(plain.positions[i + k]), std::chars_format::fixed,
+                              6)
+                    .ptr;
         }
         *p++ = '\n';
     }
@@ -136,8 +140,9 @@ void snprintfPerLine(benchmark::State& state) {
     for (auto _ : state) {
         text.assign(kHeader);
         for (size_t i = 0; i < plain.positions.size(); i += 3) {
-            const int n = std::snprintf(line, sizeof line, "v %f %f %f\n", double(plain.positions[i]),
-                                        double(plain.positions[i + 1]), double(plain.positions[i + 2]));
+            const int n =
+                std::snprintf(line, sizeof line, "v %f %f %f\n", double(plain.positions[i]),
+                              double(plain.positions[i + 1]), double(plain.positions[i + 2]));
             text.append(line, size_t(n));
         }
         text += '\n';

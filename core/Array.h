@@ -119,7 +119,8 @@ private:
         if (elementCopy) {
             for (int32_t i = 0; i < count; ++i) target[i] = items[i];
         } else if constexpr (std::is_trivially_copyable_v<DATA>) {
-            if (count > 0) std::memcpy(static_cast<void*>(target), items, size_t(count) * sizeof(DATA));
+            if (count > 0)
+                std::memcpy(static_cast<void*>(target), items, size_t(count) * sizeof(DATA));
         } else {
             // Copying the bytes of an object that owns resources (a String's
             // buffer) over a constructed element would leak the element's own
@@ -140,8 +141,10 @@ public:
     ArrayHeap() = default;
     explicit ArrayHeap(int32_t count) : count(count) {
         assert(count >= 0 && "ArrayHeap needs a count of 0 or more");
-        if (count > 0) items = new DATA[size_t(count)];
-        else this->count = 0;
+        if (count > 0)
+            items = new DATA[size_t(count)];
+        else
+            this->count = 0;
     }
     ~ArrayHeap() { freeItems(); }
     ArrayHeap(const ArrayHeap&) = delete;

@@ -22,8 +22,7 @@ constexpr Coding::Table makeTable() {
 
 constexpr Coding::Table makeInverse(const Coding::Table& t) {
     Coding::Table inverse{};
-    for (unsigned b = 0; b < 256; ++b)
-        inverse[t[b]] = uint8_t(b);
+    for (unsigned b = 0; b < 256; ++b) inverse[t[b]] = uint8_t(b);
     return inverse;
 }
 
@@ -48,11 +47,9 @@ constinit const Coding::Table Coding::table = kTable;
 constinit const Coding::Table Coding::inverse = kInverse;
 
 void Coding::encode(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        bytes[i] = table[bytes[i]];
+    for (size_t i = 0; i < count; ++i) bytes[i] = table[bytes[i]];
 }
 
 void Coding::decode(uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        bytes[i] = inverse[bytes[i]];
+    for (size_t i = 0; i < count; ++i) bytes[i] = inverse[bytes[i]];
 }

@@ -6,7 +6,9 @@
 
 #include "win/Win.h"
 
-DialogTools::Bitmap::~Bitmap() { destroy(); }
+DialogTools::Bitmap::~Bitmap() {
+    destroy();
+}
 
 void DialogTools::Bitmap::destroy() {
     if (bitmap) DeleteObject(bitmap);
@@ -14,10 +16,13 @@ void DialogTools::Bitmap::destroy() {
     buffer = ArrayHeap<uint8_t>();
 }
 
-Color* DialogTools::Bitmap::pixel() { return pixelAt(x, y); }
+Color* DialogTools::Bitmap::pixel() {
+    return pixelAt(x, y);
+}
 
 Color* DialogTools::Bitmap::pixelAt(int32_t px, int32_t py) {
-    return reinterpret_cast<Color*>(buffer.items + (size_t(px) + size_t(py) * size_t(header.biWidth)) * 4);
+    return reinterpret_cast<Color*>(buffer.items +
+                                    (size_t(px) + size_t(py) * size_t(header.biWidth)) * 4);
 }
 
 DialogTools::Bitmap* DialogTools::Bitmap::create(HWND target, int32_t fitToClient,

@@ -57,7 +57,8 @@ String folderPart(std::u16string_view path) {
 void describePath(FileInfo& info, const String& path) {
     std::u16string_view text = path.view();
     const size_t separator = lastSeparator(text);
-    info.name = separator == std::u16string_view::npos ? path : path.sub(int32_t(separator) + 1, -1);
+    info.name =
+        separator == std::u16string_view::npos ? path : path.sub(int32_t(separator) + 1, -1);
     if (info.name.p == nullptr) info.name = u"";
     info.folder = folderPart(text);
     info.absoluteFolder = folderPart(sys::fullPath(text));
@@ -72,10 +73,9 @@ File::File(const String& path, int32_t create, int32_t binary, int32_t readOnly)
 
     int error = 0;
     if (create) {
-        descriptor = sys::openFile(path.view(),
-                                   sys::OpenReadWrite | sys::OpenCreate | sys::OpenTruncate |
-                                       sys::OpenBinary,
-                                   error);
+        descriptor = sys::openFile(
+            path.view(), sys::OpenReadWrite | sys::OpenCreate | sys::OpenTruncate | sys::OpenBinary,
+            error);
         fileSize = 0;
     } else {
         descriptor = sys::openFile(
@@ -110,7 +110,9 @@ int32_t File::seek(int32_t offset, int32_t origin) {
     return sys::seekFile(descriptor, offset, origin);
 }
 
-int32_t File::tell() { return seek(0, 1); }
+int32_t File::tell() {
+    return seek(0, 1);
+}
 
 int32_t File::size() {
     if (!isOpen) return 0;
@@ -119,7 +121,9 @@ int32_t File::size() {
     return fileSize;
 }
 
-bool File::eof() { return !isOpen || sys::atEndOfFile(descriptor); }
+bool File::eof() {
+    return !isOpen || sys::atEndOfFile(descriptor);
+}
 
 int32_t File::close() {
     sys::closeFile(descriptor);

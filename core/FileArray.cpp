@@ -8,7 +8,9 @@
 
 #include "core/Log.h"
 
-FileArray::~FileArray() { freeBuffer(); }
+FileArray::~FileArray() {
+    freeBuffer();
+}
 
 void FileArray::freeBuffer() {
     if (ownsBuffer) delete[] buffer;
@@ -62,9 +64,12 @@ int32_t FileArray::write(const void* source, int32_t count) {
 
 int32_t FileArray::seek(int32_t offset, int32_t origin) {
     int64_t target = position;
-    if (origin == 0) target = offset;
-    else if (origin == 1) target = int64_t(position) + offset;
-    else if (origin == 2) target = int64_t(used) - offset - 1;
+    if (origin == 0)
+        target = offset;
+    else if (origin == 1)
+        target = int64_t(position) + offset;
+    else if (origin == 2)
+        target = int64_t(used) - offset - 1;
     // Positions before the start clamp to it rather than wrapping round.
     position = uint32_t(std::clamp<int64_t>(target, 0, used));
     return int32_t(position);

@@ -21,7 +21,8 @@ PackEntryPath splitPackEntryPath(std::u16string_view path);
 class FileInfo {
 public:
     String name;
-    String comment; // no operation sets it; kept so FileInfo describes files as stored formats expect
+    String
+        comment; // no operation sets it; kept so FileInfo describes files as stored formats expect
     String folder;
     String absoluteFolder;
     int32_t fileSize = 0;

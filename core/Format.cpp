@@ -34,7 +34,8 @@ public:
         for (char c : text) put(static_cast<char16_t>(static_cast<unsigned char>(c)));
     }
     void padded(std::u16string_view text, const Spec& spec) {
-        size_t pad = spec.width > 0 && size_t(spec.width) > text.size() ? spec.width - text.size() : 0;
+        size_t pad =
+            spec.width > 0 && size_t(spec.width) > text.size() ? spec.width - text.size() : 0;
         bool left = spec.flags.find('-') != std::string::npos;
         if (!left)
             for (size_t i = 0; i < pad; ++i) put(u' ');
@@ -151,10 +152,14 @@ void formatInteger(Writer& w, const Spec& spec, const FormatArg& a) {
 
 void formatReal(Writer& w, const Spec& spec, const FormatArg& a) {
     double value;
-    if (a.kind == FormatArg::Kind::Real) value = a.real;
-    else if (a.kind == FormatArg::Kind::Signed) value = static_cast<double>(a.integer);
-    else if (a.kind == FormatArg::Kind::Unsigned) value = static_cast<double>(a.unsignedInteger);
-    else return w.put(kMismatch);
+    if (a.kind == FormatArg::Kind::Real)
+        value = a.real;
+    else if (a.kind == FormatArg::Kind::Signed)
+        value = static_cast<double>(a.integer);
+    else if (a.kind == FormatArg::Kind::Unsigned)
+        value = static_cast<double>(a.unsignedInteger);
+    else
+        return w.put(kMismatch);
     char conv[2] = {spec.conversion, 0};
     const std::string pattern = narrowSpec(spec, conv);
     int needed = std::snprintf(nullptr, 0, pattern.c_str(), value);
@@ -214,7 +219,12 @@ void formatWide(std::u16string& out, size_t limit, const char16_t* format, const
             continue;
         }
         switch (c) {
-        case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': formatInteger(w, spec, *arg); break;
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X': formatInteger(w, spec, *arg); break;
         case 'p': {
             Spec hex = spec;
             hex.conversion = 'X';
@@ -222,8 +232,10 @@ void formatWide(std::u16string& out, size_t limit, const char16_t* format, const
             formatInteger(w, hex, *arg);
             break;
         }
-        case 'c': case 'C': formatCharacter(w, spec, *arg); break;
-        case 's': case 'S': formatText(w, spec, *arg); break;
+        case 'c':
+        case 'C': formatCharacter(w, spec, *arg); break;
+        case 's':
+        case 'S': formatText(w, spec, *arg); break;
         default: formatReal(w, spec, *arg); break;
         }
     }

@@ -30,15 +30,15 @@ struct FormatArg {
     template <std::signed_integral T>
     FormatArg(T v) : kind(Kind::Signed), integer(v) {}
     template <std::unsigned_integral T>
-        requires(!std::same_as<T, char16_t> && !std::same_as<T, bool>)
-    FormatArg(T v) : kind(Kind::Unsigned), unsignedInteger(v) {}
+    requires(!std::same_as<T, char16_t> && !std::same_as<T, bool>) FormatArg(T v)
+        : kind(Kind::Unsigned), unsignedInteger(v) {}
     template <std::floating_point T>
     FormatArg(T v) : kind(Kind::Real), real(v) {}
     FormatArg(const char16_t* t) : kind(Kind::Text), text(t ? t : u"(null)") {}
     FormatArg(const String& s);
     template <class E>
-        requires std::is_enum_v<E>
-    FormatArg(E e) : FormatArg(static_cast<std::underlying_type_t<E>>(e)) {}
+    requires std::is_enum_v<E> FormatArg(E e)
+        : FormatArg(static_cast<std::underlying_type_t<E>>(e)) {}
 };
 
 // Formats into `out`; stops once `limit` units are written.

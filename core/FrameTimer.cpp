@@ -21,9 +21,13 @@ constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 
 } // namespace
 
-FrameTimer::FrameTimer() { start(); }
+FrameTimer::FrameTimer() {
+    start();
+}
 
-FrameTimer::FrameTimer(uint64_t frequency, uint64_t now) { start(frequency, now); }
+FrameTimer::FrameTimer(uint64_t frequency, uint64_t now) {
+    start(frequency, now);
+}
 
 void FrameTimer::start() {
     const uint64_t frequency = sys::performanceFrequency();
@@ -82,7 +86,8 @@ void FrameTimer::update(uint64_t now) {
 
 void FrameTimer::advanceClock() {
     clockFraction += frameSeconds * clockSpeed;
-    if (!std::isfinite(clockFraction)) clockFraction = 0.0f; // an absurd speed must not poison the clock
+    if (!std::isfinite(clockFraction))
+        clockFraction = 0.0f; // an absurd speed must not poison the clock
 
     // Counting whole seconds one at a time while subtracting 1 would never
     // end once the fraction passes 2^24, where float - 1 changes nothing.
@@ -101,7 +106,7 @@ void FrameTimer::advanceClock() {
 
     // "1000 minus" for fractions at or below 0 gives 1000 at a whole second
     // (and just below one); the field stays within 0..999.
-    const int ms = clockFraction > 0.0f ? int(clockFraction * 1000.0f)
-                                        : 1000 - int(-clockFraction * 1000.0f);
+    const int ms =
+        clockFraction > 0.0f ? int(clockFraction * 1000.0f) : 1000 - int(-clockFraction * 1000.0f);
     milliseconds = uint16_t(ms % 1000);
 }

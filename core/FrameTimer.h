@@ -15,17 +15,17 @@ struct FrameTimer {
     float frameSeconds = 0.0f;
     float frameStep = 1.0f;
     float fpsSeconds = 0.0f;
-    float clockFraction = 0.0f;  // clock second not yet counted, -1..1
-    float clockSpeed = 1.0f;     // clock seconds per real second
+    float clockFraction = 0.0f; // clock second not yet counted, -1..1
+    float clockSpeed = 1.0f;    // clock seconds per real second
     float secondsPerCount = 0.0f;
     uint32_t fpsFrames = 0;
-    uint32_t fpsWindow = 20;     // frames per frame-rate measurement
+    uint32_t fpsWindow = 20; // frames per frame-rate measurement
     int32_t fps = 0;
     uint8_t hours = 12;
     uint8_t minutes = 0;
     uint8_t seconds = 0;
-    uint16_t milliseconds = 0;   // 0..999
-    uint32_t paused = 0;         // non-zero: update does nothing
+    uint16_t milliseconds = 0; // 0..999
+    uint32_t paused = 0;       // non-zero: update does nothing
 
     // Starts on the platform's counter.
     FrameTimer();

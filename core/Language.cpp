@@ -35,8 +35,10 @@ void NationalLanguage::add(const char16_t* key, const char16_t* value) {
     Relation* record = new Relation;
     record->key = key ? key : u"";
     record->value = value ? value : u"";
-    if (last) last->next = record;
-    else first = record;
+    if (last)
+        last->next = record;
+    else
+        first = record;
     last = record;
     ++count;
 }
@@ -47,7 +49,9 @@ const String* NationalLanguage::find(const String& key) const {
     return nullptr;
 }
 
-Language::~Language() { clear(); }
+Language::~Language() {
+    clear();
+}
 
 const String& Language::get(String key) {
     if (languageCount == 0) return languageFallbackText();

@@ -14,7 +14,9 @@ LogSink setLogSink(LogSink next) {
     return previous;
 }
 
-bool hasLogSink() { return static_cast<bool>(sink()); }
+bool hasLogSink() {
+    return static_cast<bool>(sink());
+}
 
 void logList(const char16_t* formatText, const FormatArg* args, int argCount) {
     if (!hasLogSink()) return;

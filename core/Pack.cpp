@@ -162,8 +162,7 @@ bool Pack::readDirectory(Directory& out) {
         }
         remaining -= nameLength;
         wide.resize(nameLength);
-        for (uint32_t k = 0; k < nameLength; ++k)
-            wide[k] = sys::ansiToWide(narrow[k]);
+        for (uint32_t k = 0; k < nameLength; ++k) wide[k] = sys::ansiToWide(narrow[k]);
         entry.name.set(wide.data(), int32_t(nameLength));
 
         uint32_t dataSize = 0;

@@ -76,8 +76,7 @@ bool PackWriter::begin(const String& name, int32_t size) {
         return fail(why);
     }
     std::vector<uint8_t> narrow(size_t(name.length));
-    for (int32_t i = 0; i < name.length; ++i)
-        narrow[size_t(i)] = sys::wideToAnsi(name.p[i]);
+    for (int32_t i = 0; i < name.length; ++i) narrow[size_t(i)] = sys::wideToAnsi(name.p[i]);
     if (!putSize(uint32_t(name.length)) || !put(narrow.data(), name.length) ||
         !putSize(uint32_t(size)))
         return false;

@@ -41,7 +41,8 @@ int32_t languageNamed(Language& table, const std::u16string& name) {
 
 class Reader {
 public:
-    Reader(Language& table, const char16_t* source) : table_(table), source_(source ? source : u"") {}
+    Reader(Language& table, const char16_t* source)
+        : table_(table), source_(source ? source : u"") {}
 
     RelationReadResult read(std::string_view text) {
         if (text.size() > kMaxRelationTextBytes) {
@@ -82,7 +83,8 @@ private:
                 language_ = -1;
                 return true;
             }
-            language_ = languageNamed(table_, sys::utf8ToUtf16(trimmed(line.substr(1, line.size() - 2))));
+            language_ =
+                languageNamed(table_, sys::utf8ToUtf16(trimmed(line.substr(1, line.size() - 2))));
             return true;
         }
         const size_t equals = line.find('=');
@@ -100,7 +102,8 @@ private:
             return true;
         }
         const std::u16string wideKey = sys::utf8ToUtf16(key);
-        const std::u16string wideText = sys::utf8ToUtf16(unescaped(trimmed(line.substr(equals + 1))));
+        const std::u16string wideText =
+            sys::utf8ToUtf16(unescaped(trimmed(line.substr(equals + 1))));
         ++result_.records;
         return table_.addRelation(language_, wideKey.c_str(), wideText.c_str());
     }

@@ -40,7 +40,8 @@ ReportPresenter setReportPresenter(ReportPresenter next) {
     return previous;
 }
 
-int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey, uint32_t style) {
+int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey,
+                   uint32_t style) {
     const String& caption = language().get(String(captionKey));
     const String& text = language().get(String(textKey));
     if (presenter()) return presenter()(owner, caption, text, style);
@@ -59,7 +60,9 @@ int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* text
     return logReport(owner, caption, text, style);
 }
 
-void messageBeep(uint32_t type) { log(u"MessageBeep(%u)", type); }
+void messageBeep(uint32_t type) {
+    log(u"MessageBeep(%u)", type);
+}
 
 void checkCoordinateRange(float x, float y, float z) {
     if (x < -10.0f || x > 10.0f || y < -10.0f || y > 10.0f || z < -10.0f || z > 10.0f)

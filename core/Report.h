@@ -33,7 +33,8 @@ ReportPresenter setReportPresenter(ReportPresenter presenter);
 
 // Looks up both keys (a missing key reads "==>Error<==") and presents them;
 // returns the presenter's answer. The caller then fails its operation.
-int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey, uint32_t style);
+int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey,
+                   uint32_t style);
 // The same with a line of particulars below the looked-up text: which file,
 // and why. The particulars are shown as given, never used as a format.
 int32_t showReport(void* owner, const char16_t* captionKey, const char16_t* textKey, uint32_t style,

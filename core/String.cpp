@@ -27,11 +27,16 @@ int32_t wideLength(const char16_t* text) {
     return n;
 }
 
-String::String(const char16_t* text) { set(text, wideLength(text)); }
+String::String(const char16_t* text) {
+    set(text, wideLength(text));
+}
 
-String::String(const String& other) { set(other.p, other.length); }
+String::String(const String& other) {
+    set(other.p, other.length);
+}
 
-String::String(String&& other) noexcept : p(other.p), length(other.length), borrowed(other.borrowed) {
+String::String(String&& other) noexcept
+    : p(other.p), length(other.length), borrowed(other.borrowed) {
     other.p = nullptr;
     other.length = 0;
     other.borrowed = 0;
@@ -110,8 +115,7 @@ String String::sub(int32_t start, int32_t count) const {
 int32_t String::find(const String& pattern) const {
     if (length < 1 || pattern.length == 0 || pattern.length > length) return -1;
     for (int32_t i = 0; i + pattern.length <= length; ++i)
-        if (std::memcmp(p + i, pattern.p, size_t(pattern.length) * sizeof(char16_t)) == 0)
-            return i;
+        if (std::memcmp(p + i, pattern.p, size_t(pattern.length) * sizeof(char16_t)) == 0) return i;
     return -1;
 }
 

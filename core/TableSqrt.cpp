@@ -43,4 +43,6 @@ float tableSqrt(float value) {
     return std::bit_cast<float>(exponent | table().mantissa[(u >> 8) & 0xFFFFu]);
 }
 
-uint32_t tableSqrtEntry(uint32_t index) { return table().mantissa[index & 0xFFFFu]; }
+uint32_t tableSqrtEntry(uint32_t index) {
+    return table().mantissa[index & 0xFFFFu];
+}

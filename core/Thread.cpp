@@ -18,7 +18,9 @@ constexpr uintptr_t kStarting = ~uintptr_t(0);
 
 Thread::Thread(Method* runMethod, void* runArgument) : argument(runArgument), method(runMethod) {}
 
-Thread::~Thread() { stop(); }
+Thread::~Thread() {
+    stop();
+}
 
 bool Thread::start() {
     assert(method && "Thread::start without a method");

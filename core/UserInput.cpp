@@ -54,7 +54,8 @@ void UserInput::init(HINSTANCE instance, HWND window) {
 
     HRESULT hr = directInput->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr);
     if (SUCCEEDED(hr)) hr = keyboard->SetDataFormat(&c_dfDIKeyboard);
-    if (SUCCEEDED(hr)) hr = keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    if (SUCCEEDED(hr))
+        hr = keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
     if (SUCCEEDED(hr)) hr = keyboard->Acquire();
     if (SUCCEEDED(hr)) {
         log(u"Keyboard Found: OK");
@@ -65,7 +66,8 @@ void UserInput::init(HINSTANCE instance, HWND window) {
 
     hr = directInput->CreateDevice(GUID_SysMouse, &mouse, nullptr);
     if (SUCCEEDED(hr)) hr = mouse->SetDataFormat(&c_dfDIMouse2);
-    if (SUCCEEDED(hr)) hr = mouse->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    if (SUCCEEDED(hr))
+        hr = mouse->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
     setDeviceDword(mouse, DIPROP_BUFFERSIZE, 16, hr);
     if (SUCCEEDED(hr)) hr = mouse->Acquire();
     if (SUCCEEDED(hr)) {
@@ -111,9 +113,11 @@ void UserInput::createRumble() {
     effect.lpvTypeSpecificParams = &periodic;
     effect.dwStartDelay = 0;
     effect.cAxes = 2;
-    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleTwoAxes, nullptr))) rumbleTwoAxes = nullptr;
+    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleTwoAxes, nullptr)))
+        rumbleTwoAxes = nullptr;
     effect.cAxes = 1;
-    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleOneAxis, nullptr))) rumbleOneAxis = nullptr;
+    if (FAILED(joystick->CreateEffect(kind, &effect, &rumbleOneAxis, nullptr)))
+        rumbleOneAxis = nullptr;
 }
 
 void UserInput::initJoystick(HWND window) {
@@ -147,21 +151,26 @@ void UserInput::initJoystick(HWND window) {
     }
 }
 
-bool UserInput::readKeyboard(uint8_t (&state)[256]) { return readState(keyboard, state, false); }
-bool UserInput::readMouse(DIMOUSESTATE2& state) { return readState(mouse, state, true); }
-bool UserInput::readJoystick(DIJOYSTATE& state) { return readState(joystick, state, true); }
+bool UserInput::readKeyboard(uint8_t (&state)[256]) {
+    return readState(keyboard, state, false);
+}
+bool UserInput::readMouse(DIMOUSESTATE2& state) {
+    return readState(mouse, state, true);
+}
+bool UserInput::readJoystick(DIJOYSTATE& state) {
+    return readState(joystick, state, true);
+}
 
 void UserInput::update() {
     if (keyboard) {
         uint8_t keys[256];
         if (!readKeyboard(keys)) return;
         const float s = currentFrameStep;
-        arrowX = std::clamp(arrowX - arrowX * 0.5f * s + float(keys[DIK_RIGHT]) -
-                                float(keys[DIK_LEFT]),
-                            -1.0f, 1.0f);
-        arrowY = std::clamp(arrowY - arrowY * 0.5f * s + float(keys[DIK_UP]) -
-                                float(keys[DIK_DOWN]),
-                            -1.0f, 1.0f);
+        arrowX =
+            std::clamp(arrowX - arrowX * 0.5f * s + float(keys[DIK_RIGHT]) - float(keys[DIK_LEFT]),
+                       -1.0f, 1.0f);
+        arrowY = std::clamp(
+            arrowY - arrowY * 0.5f * s + float(keys[DIK_UP]) - float(keys[DIK_DOWN]), -1.0f, 1.0f);
         lastKey = -1;
         for (int k = 0; k < 256; ++k) {
             if (keys[k]) {

@@ -20,15 +20,15 @@ struct UserInput {
     IDirectInputEffect* rumbleOneAxis = nullptr;
 
     uint8_t keyDown[256] = {};
-    int32_t lastKey = -1;          // highest key code down
-    float arrowX = 0.0f;           // -1..1
+    int32_t lastKey = -1; // highest key code down
+    float arrowX = 0.0f;  // -1..1
     float arrowY = 0.0f;
     uint32_t keyboardFound = 0;
     uint8_t keyHit[256] = {};
 
     uint8_t mouseDown[8] = {};
-    int32_t lastMouseEvent = -1;   // highest button, 8 wheel up, 9 wheel down
-    float mouseMoveX = 0.0f;       // device units since the previous update
+    int32_t lastMouseEvent = -1; // highest button, 8 wheel up, 9 wheel down
+    float mouseMoveX = 0.0f;     // device units since the previous update
     float mouseMoveY = 0.0f;
     uint32_t mouseFound = 0;
     uint8_t mouseHit[8] = {};
@@ -40,8 +40,8 @@ struct UserInput {
     uint8_t hatRight = 0;
     uint8_t hatUp = 0;
     uint8_t hatDown = 0;
-    int32_t lastJoyEvent = -1;     // 32..35 hat left/right/up/down, else newest button
-    float joyAxes[6] = {};         // x, y, z, rx, ry, rz, about -1..1
+    int32_t lastJoyEvent = -1; // 32..35 hat left/right/up/down, else newest button
+    float joyAxes[6] = {};     // x, y, z, rx, ry, rz, about -1..1
     float joyAxesPrevious[6] = {};
     uint32_t joystickFound = 0;
 

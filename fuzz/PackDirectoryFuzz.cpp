@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const Pack::Entry& record : pack.directory->entries) {
         Pack::File entry(&pack, &record);
         int32_t total = 0;
-        for (int32_t n; (n = entry.read(buffer, sizeof buffer)) > 0;)
-            total += n;
+        for (int32_t n; (n = entry.read(buffer, sizeof buffer)) > 0;) total += n;
         if (total != int32_t(record.size)) __builtin_trap();
     }
     return 0;

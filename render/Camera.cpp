@@ -45,7 +45,8 @@ void setPlane(FrustumPlane& plane, float a, float b, float c, float w) {
     const float length = tableSqrt(a * a + b * b + c * c);
     plane.normal = D3DVECTOR{a / length, b / length, c / length};
     plane.d = -w / length;
-    plane.nearest = D3DVECTOR{plane.normal.x * plane.d, plane.normal.y * plane.d, plane.normal.z * plane.d};
+    plane.nearest =
+        D3DVECTOR{plane.normal.x * plane.d, plane.normal.y * plane.d, plane.normal.z * plane.d};
 }
 
 } // namespace

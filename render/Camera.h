@@ -32,8 +32,8 @@ inline constexpr float kRadians = 0.017453292f;
 // What the cameras read from the input record after its update.
 inline CameraInput cameraInput(const UserInput& input) {
     constexpr int kRightShift = 0x36;
-    return CameraInput{input.mouseMoveX, input.mouseMoveY, input.mouseDown[0], input.mouseDown[1],
-                       input.arrowX,     input.keyDown[kRightShift]};
+    return CameraInput{input.mouseMoveX,   input.mouseMoveY, input.mouseDown[0],
+                       input.mouseDown[1], input.arrowX,     input.keyDown[kRightShift]};
 }
 
 // Rotation part of the view from a look direction (kept as given, not

@@ -42,22 +42,24 @@ public:
 
         if (device && vertices > 0) {
             const UINT bytes = UINT(vertices) * UINT(sizeof(V));
-            const HRESULT result = device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, FVF,
-                                                              D3DPOOL_MANAGED, &vertexBuffer, nullptr);
+            const HRESULT result = device->CreateVertexBuffer(
+                bytes, D3DUSAGE_WRITEONLY, FVF, D3DPOOL_MANAGED, &vertexBuffer, nullptr);
             if (FAILED(result)) {
                 vertexBuffer = nullptr;
-                log(u"Error in D3DMesh::upload(): CreateVertexBuffer(): %s", D3D::errorName(result));
+                log(u"Error in D3DMesh::upload(): CreateVertexBuffer(): %s",
+                    D3D::errorName(result));
             } else if (void* data = lock(vertexBuffer, bytes)) {
                 auto* out = static_cast<unsigned char*>(data);
                 for (int32_t i = 0; i < vertices; ++i)
-                    std::memcpy(out + size_t(i) * sizeof(V), &mesh.records.get(i)->vertex, sizeof(V));
+                    std::memcpy(out + size_t(i) * sizeof(V), &mesh.records.get(i)->vertex,
+                                sizeof(V));
                 vertexBuffer->Unlock();
             }
         }
         if (device && indices > 0) {
             const UINT bytes = UINT(indices) * 2;
-            const HRESULT result = device->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                                             D3DPOOL_MANAGED, &indexBuffer, nullptr);
+            const HRESULT result = device->CreateIndexBuffer(
+                bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indexBuffer, nullptr);
             if (FAILED(result)) {
                 indexBuffer = nullptr;
                 log(u"Error in D3DMesh::upload(): CreateIndexBuffer(): %s", D3D::errorName(result));

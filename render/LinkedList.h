@@ -29,19 +29,26 @@ public:
 
     Node* append(ITEM* item) {
         Node* node = new Node{item, nullptr, tail, this};
-        if (tail) tail->next = node;
-        else head = node;
+        if (tail)
+            tail->next = node;
+        else
+            head = node;
         tail = node;
         ++count;
         return node;
     }
 
     void remove(Node* node) {
-        assert(node && node->list == this && "LinkedList::remove: the node belongs to another list");
-        if (node->previous) node->previous->next = node->next;
-        else head = node->next;
-        if (node->next) node->next->previous = node->previous;
-        else tail = node->previous;
+        assert(node && node->list == this &&
+               "LinkedList::remove: the node belongs to another list");
+        if (node->previous)
+            node->previous->next = node->next;
+        else
+            head = node->next;
+        if (node->next)
+            node->next->previous = node->previous;
+        else
+            tail = node->previous;
         --count;
         delete node;
     }

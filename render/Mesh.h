@@ -21,7 +21,8 @@ namespace mesh_layout {
 
 // The vertex format components a record can point into, in the order
 // Direct3D lays them out in a vertex.
-inline constexpr uint32_t kKnownComponents = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+inline constexpr uint32_t kKnownComponents =
+    D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 template <uint32_t FVF>
 struct Offsets {
@@ -73,7 +74,8 @@ private:
         using mesh_layout::Dummies;
         components.position = (FVF & D3DFVF_XYZ) ? at<float>(Layout::position) : Dummies::position;
         components.normal = (FVF & D3DFVF_NORMAL) ? at<float>(Layout::normal) : Dummies::normal;
-        components.diffuse = (FVF & D3DFVF_DIFFUSE) ? at<uint32_t>(Layout::diffuse) : &Dummies::diffuse;
+        components.diffuse =
+            (FVF & D3DFVF_DIFFUSE) ? at<uint32_t>(Layout::diffuse) : &Dummies::diffuse;
         components.texCoord = (FVF & D3DFVF_TEX1) ? at<float>(Layout::texCoord) : Dummies::texCoord;
     }
 };
@@ -130,7 +132,8 @@ public:
         return slot;
     }
 
-    uint16_t* addIndices(const uint16_t* source, int32_t count, int32_t base, int32_t reverse) override {
+    uint16_t* addIndices(const uint16_t* source, int32_t count, int32_t base,
+                         int32_t reverse) override {
         if (count > 0 && source) {
             indexData.reserve(indexTotal + count);
             // A refused allocation has been logged; the list stays as it was.
@@ -149,8 +152,7 @@ public:
     void removeIndex(int32_t i) override {
         if (i < 0 || i >= indexTotal) return;
         --indexTotal;
-        for (int32_t j = i; j < indexTotal; ++j)
-            indexData.items[j] = indexData.items[j + 1];
+        for (int32_t j = i; j < indexTotal; ++j) indexData.items[j] = indexData.items[j + 1];
     }
 
     uint16_t* index(int32_t i) override {
@@ -172,8 +174,7 @@ public:
     void removeTriangle(int32_t t) override {
         if (t < 0 || int64_t(t) * 3 + 3 > indexTotal) return;
         indexTotal -= 3;
-        for (int32_t j = t * 3; j < indexTotal; ++j)
-            indexData.items[j] = indexData.items[j + 3];
+        for (int32_t j = t * 3; j < indexTotal; ++j) indexData.items[j] = indexData.items[j + 3];
     }
 
     void setBounds(const MeshBounds& other) override { box = other; }
@@ -182,8 +183,7 @@ public:
     void computeBounds() override {
         if (vertexTotal <= 0) return;
         const float* first = records.get(0)->components.position;
-        for (int axis = 0; axis < 3; ++axis)
-            box.minimum[axis] = box.maximum[axis] = first[axis];
+        for (int axis = 0; axis < 3; ++axis) box.minimum[axis] = box.maximum[axis] = first[axis];
         for (int32_t i = 1; i < vertexTotal; ++i) {
             const float* p = records.get(i)->components.position;
             for (int axis = 0; axis < 3; ++axis) {
@@ -212,8 +212,7 @@ public:
     V* packVertices() {
         if (vertexTotal > 0) packedVertices.reserve(vertexTotal);
         if (packedVertices.capacity < vertexTotal) return nullptr;
-        for (int32_t i = 0; i < vertexTotal; ++i)
-            packedVertices.items[i] = records.get(i)->vertex;
+        for (int32_t i = 0; i < vertexTotal; ++i) packedVertices.items[i] = records.get(i)->vertex;
         return packedVertices.items;
     }
 };

@@ -64,7 +64,8 @@ uint32_t readPixel(const uint8_t* row, int32_t x, int32_t bpp) {
            uint32_t((word >> 10) & 0x1F) << 16 | uint32_t((word >> 15) & 1) << 24;
 }
 
-void writePixel(uint8_t* row, int32_t x, int32_t bpp, uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+void writePixel(uint8_t* row, int32_t x, int32_t bpp, uint32_t a, uint32_t r, uint32_t g,
+                uint32_t b) {
     if (bpp == 4) {
         const uint32_t value = a << 24 | r << 16 | g << 8 | b;
         std::memcpy(row + size_t(x) * 4, &value, 4);
@@ -126,7 +127,9 @@ LinkedList<StructTexture::Record>& StructTexture::records() {
 
 StructTexture::StructTexture() : record(&defaultRecord()) {}
 
-StructTexture::~StructTexture() { detach(); }
+StructTexture::~StructTexture() {
+    detach();
+}
 
 void StructTexture::attach(Record* target) {
     record = target;
@@ -187,7 +190,8 @@ void StructTexture::initDefaultTexture() {
         if (FAILED(fallback.texture->LockRect(level, &locked, nullptr, 0))) continue;
         const uint32_t s = 2 - level;
         for (UINT y = 0; y < desc.Height; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch));
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) +
+                                                    size_t(y) * size_t(locked.Pitch));
             for (UINT x = 0; x < desc.Width; ++x)
                 row[x] = ((x >> s) & 1) != ((y >> s) & 1) ? 0xFF000084u : 0xFFFF0000u;
         }
@@ -195,7 +199,9 @@ void StructTexture::initDefaultTexture() {
     }
 }
 
-void StructTexture::releaseDefaultTexture() { defaultRecord().releaseTextures(); }
+void StructTexture::releaseDefaultTexture() {
+    defaultRecord().releaseTextures();
+}
 
 int32_t StructTexture::load(const String& name) {
     setReportContext(u"StructTexture", u"load");
@@ -238,7 +244,7 @@ int32_t StructTexture::loadD3DX(const String& name, int32_t /*width*/, int32_t /
     if (dot >= 0)
         for (int32_t i = dot + 1; i < name.length; ++i)
             extension.push_back(char16_t(std::towlower(wint_t(name.p[i]))));
-    static const char16_t* const accepted[] = {u"bmp", u"dds", u"dib", u"hdr", u"jpg",
+    static const char16_t* const accepted[] = {u"bmp",  u"dds", u"dib", u"hdr", u"jpg",
                                                u"jpeg", u"pfm", u"png", u"ppm", u"tga"};
     bool supported = false;
     for (const char16_t* known : accepted) supported = supported || extension == known;
@@ -301,7 +307,8 @@ int32_t StructTexture::loadFromTex(StructTexture& source, uint32_t mipLevels, D3
     }
     if (!deviceExists()) return 0;
     ID3DXBuffer* saved = nullptr;
-    if (FAILED(D3DXSaveTextureToFileInMemory(&saved, D3DXIFF_DDS, source.texture(), nullptr)) || !saved) {
+    if (FAILED(D3DXSaveTextureToFileInMemory(&saved, D3DXIFF_DDS, source.texture(), nullptr)) ||
+        !saved) {
         log(u"D3DXSaveTextureToFileInMemory");
         return 0;
     }
@@ -352,8 +359,9 @@ int32_t StructTexture::createCubeMap(const String& name, uint32_t edgeLength, D3
     setReportContext(u"StructTexture", u"createCubeMap");
     Record* fresh = newRecord();
     if (deviceUsable()) {
-        const HRESULT result = D3D::currentDevice->CreateCubeTexture(
-            edgeLength, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &fresh->cubeTexture, nullptr);
+        const HRESULT result =
+            D3D::currentDevice->CreateCubeTexture(edgeLength, 1, D3DUSAGE_RENDERTARGET, format,
+                                                  D3DPOOL_DEFAULT, &fresh->cubeTexture, nullptr);
         if (FAILED(result)) {
             fresh->cubeTexture = nullptr;
             destroyRecord(fresh);
@@ -381,8 +389,8 @@ int32_t StructTexture::copy(StructTexture& source) {
         log(u"texture could not be created");
         return 0;
     }
-    if (!create(String(u""), desc.Width, desc.Height, from->GetLevelCount(), desc.Usage, desc.Format,
-                desc.Pool)) {
+    if (!create(String(u""), desc.Width, desc.Height, from->GetLevelCount(), desc.Usage,
+                desc.Format, desc.Pool)) {
         log(u"texture could not be created");
         return 0;
     }
@@ -433,14 +441,17 @@ int32_t StructTexture::genMipmaps() {
     for (UINT i = 0; i + 1 < levels; ++i) {
         D3DSURFACE_DESC srcDesc, dstDesc;
         D3DLOCKED_RECT src, dst;
-        if (FAILED(tex->GetLevelDesc(i, &srcDesc)) || FAILED(tex->GetLevelDesc(i + 1, &dstDesc))) break;
+        if (FAILED(tex->GetLevelDesc(i, &srcDesc)) || FAILED(tex->GetLevelDesc(i + 1, &dstDesc)))
+            break;
         if (FAILED(tex->LockRect(i, &src, nullptr, 0))) break;
         if (FAILED(tex->LockRect(i + 1, &dst, nullptr, 0))) {
             tex->UnlockRect(i);
             break;
         }
         const int32_t w = int32_t(srcDesc.Width), h = int32_t(srcDesc.Height);
-        auto row = [&](int32_t y) { return static_cast<const uint8_t*>(src.pBits) + size_t(y) * size_t(src.Pitch); };
+        auto row = [&](int32_t y) {
+            return static_cast<const uint8_t*>(src.pBits) + size_t(y) * size_t(src.Pitch);
+        };
         for (int32_t y = 0; y < int32_t(dstDesc.Height); ++y) {
             uint8_t* out = static_cast<uint8_t*>(dst.pBits) + size_t(y) * size_t(dst.Pitch);
             for (int32_t x = 0; x < int32_t(dstDesc.Width); ++x) {
@@ -464,7 +475,10 @@ int32_t StructTexture::genMipmaps() {
 int32_t StructTexture::copyToBitmap(DialogTools::Bitmap& bitmap) {
     setReportContext(u"StructTexture", u"copyToBitmap");
     const int32_t W = bitmap.width(), H = bitmap.height();
-    const int32_t bytes = bitmap.format == 21 ? 4 : bitmap.format == 20 ? 3 : bitmap.format == 25 ? 2 : 0;
+    const int32_t bytes = bitmap.format == 21   ? 4
+                          : bitmap.format == 20 ? 3
+                          : bitmap.format == 25 ? 2
+                                                : 0;
     if (W <= 0 || H <= 0 || !bytes || !bitmap.buffer.items ||
         int64_t(bitmap.buffer.count) < int64_t(W) * H * bytes) {
         log(u"The bitmap has no pixels to draw into");
@@ -500,10 +514,13 @@ int32_t StructTexture::copyToBitmap(DialogTools::Bitmap& bitmap) {
     surface1d<Color> texels(tw, th, tight ? static_cast<Color*>(locked.pBits) : nullptr);
     if (!tight)
         for (int32_t y = 0; y < th; ++y)
-            std::memcpy(texels.at(0, y), static_cast<const uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch),
+            std::memcpy(texels.at(0, y),
+                        static_cast<const uint8_t*>(locked.pBits) +
+                            size_t(y) * size_t(locked.Pitch),
                         size_t(tw) * 4);
 
-    surface1d<Color> target(W, H, bytes == 4 ? reinterpret_cast<Color*>(bitmap.buffer.items) : nullptr);
+    surface1d<Color> target(W, H,
+                            bytes == 4 ? reinterpret_cast<Color*>(bitmap.buffer.items) : nullptr);
     for (int32_t r = 0; r < H; ++r) {
         // Row 0 of the bitmap is the bottom line of the picture.
         texels.v = float(H - 1 - r) / float(H);
@@ -520,7 +537,8 @@ int32_t StructTexture::copyToBitmap(DialogTools::Bitmap& bitmap) {
                 *packed.at(c, r) = Color24{p.b, p.g, p.r};
             }
     } else if (bytes == 2) {
-        surface1d<ColorA1R5G5B5> packed(W, H, reinterpret_cast<ColorA1R5G5B5*>(bitmap.buffer.items));
+        surface1d<ColorA1R5G5B5> packed(W, H,
+                                        reinterpret_cast<ColorA1R5G5B5*>(bitmap.buffer.items));
         for (int32_t r = 0; r < H; ++r)
             for (int32_t c = 0; c < W; ++c) {
                 const Color& p = *target.at(c, r);
@@ -541,7 +559,8 @@ int32_t StructTexture::add(StructTexture& source, POINT& position, RECT& placed)
         return 0;
     }
     D3DSURFACE_DESC from, into;
-    if (FAILED(source.texture()->GetLevelDesc(0, &from)) || FAILED(texture()->GetLevelDesc(0, &into))) {
+    if (FAILED(source.texture()->GetLevelDesc(0, &from)) ||
+        FAILED(texture()->GetLevelDesc(0, &into))) {
         log(u"Texture is not valid.");
         return 0;
     }
@@ -564,7 +583,8 @@ int32_t StructTexture::add(StructTexture& source, POINT& position, RECT& placed)
     }
     const LONG w = LONG(from.Width), h = LONG(from.Height);
     LinkedList<RECT>::Node* slot = record->freeRects.head;
-    while (slot && (slot->item->right - slot->item->left < w || slot->item->bottom - slot->item->top < h))
+    while (slot &&
+           (slot->item->right - slot->item->left < w || slot->item->bottom - slot->item->top < h))
         slot = slot->next;
     if (!slot) {
         log(u"There is no free place for the image");
@@ -582,8 +602,10 @@ int32_t StructTexture::add(StructTexture& source, POINT& position, RECT& placed)
         return 0;
     }
     for (LONG y = 0; y < h; ++y)
-        std::memcpy(static_cast<uint8_t*>(out.pBits) + size_t(free.top + y) * size_t(out.Pitch) + size_t(free.left) * size_t(bpp),
-                    static_cast<const uint8_t*>(in.pBits) + size_t(y) * size_t(in.Pitch), size_t(w) * size_t(bpp));
+        std::memcpy(static_cast<uint8_t*>(out.pBits) + size_t(free.top + y) * size_t(out.Pitch) +
+                        size_t(free.left) * size_t(bpp),
+                    static_cast<const uint8_t*>(in.pBits) + size_t(y) * size_t(in.Pitch),
+                    size_t(w) * size_t(bpp));
     texture()->UnlockRect(0);
     source.texture()->UnlockRect(0);
 

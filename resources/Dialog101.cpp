@@ -26,7 +26,8 @@ DialogTemplate dialog101() {
         1031,
         {
             {-1, u"STATIC", u"Image file:", SS_LEFT, 8, 12, 35, 8},
-            {1001, u"EDIT", u"", WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, 6, 24, 330, 14},
+            {1001, u"EDIT", u"", WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, 6, 24, 330,
+             14},
             {1002, u"BUTTON", u"Open...", kPush, 342, 24, 50, 14},
             {-1, u"BUTTON", u"Image preview", kGroupBox, 6, 42, 96, 91},
             {1004, u"STATIC", u"", SS_BITMAP, 15, 52, 15, 13},
@@ -46,4 +47,6 @@ DialogTemplate dialog101() {
 
 } // namespace
 
-void registerResources() { registerDialogTemplate(dialog101()); }
+void registerResources() {
+    registerDialogTemplate(dialog101());
+}

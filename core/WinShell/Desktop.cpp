@@ -71,7 +71,8 @@ void detectDesktopHWNDs() {
         EnumChildWindows(desktopWindow, findShellByIconList, LPARAM(&found));
         shellWindow = found;
     }
-    if (!shellWindow) shellWindow = FindWindowExW(desktopWindow, nullptr, u"Progman", u"Program Manager");
+    if (!shellWindow)
+        shellWindow = FindWindowExW(desktopWindow, nullptr, u"Progman", u"Program Manager");
     if (!shellWindow) shellWindow = FindWindowExW(nullptr, nullptr, u"Progman", nullptr);
     if (!shellWindow) {
         log(u"Progman Window not found...");

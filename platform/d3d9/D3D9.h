@@ -43,8 +43,7 @@ class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
 public:
     virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
     virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
-    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
-                             DWORD flags) = 0;
+    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
     virtual HRESULT UnlockRect(UINT level) = 0;
 };
 
@@ -154,17 +153,16 @@ public:
     virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                     UINT stride) = 0;
     virtual HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) = 0;
-    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex,
-                                  UINT primitiveCount) = 0;
-    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertex,
-                                         UINT minIndex, UINT vertexCount, UINT startIndex,
+    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int32_t baseVertex, UINT minIndex,
+                                         UINT vertexCount, UINT startIndex,
                                          UINT primitiveCount) = 0;
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
                                     const void* vertices, UINT stride) = 0;
-    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
-                                           UINT vertexCount, UINT primitiveCount,
-                                           const void* indices, D3DFORMAT indexFormat,
-                                           const void* vertices, UINT stride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
+                                           UINT primitiveCount, const void* indices,
+                                           D3DFORMAT indexFormat, const void* vertices,
+                                           UINT stride) = 0;
 };
 
 class IDirect3D9 : public IUnknown {
@@ -185,8 +183,8 @@ public:
                                                D3DFORMAT surfaceFormat, BOOL windowed,
                                                D3DMULTISAMPLE_TYPE multiSample,
                                                DWORD* qualityLevels) = 0;
-    virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type,
-                                           D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
+    virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                           D3DFORMAT renderTargetFormat,
                                            D3DFORMAT depthStencilFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) = 0;
     virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow,

@@ -16,8 +16,8 @@ constexpr DWORD MAKEFOURCC(char a, char b, char c, char d) {
            DWORD(uint8_t(d)) << 24;
 }
 constexpr D3DCOLOR D3DCOLOR_ARGB(int a, int r, int g, int b) {
-    return D3DCOLOR(uint32_t(a & 0xFF) << 24 | uint32_t(r & 0xFF) << 16 |
-                    uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF));
+    return D3DCOLOR(uint32_t(a & 0xFF) << 24 | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
+                    uint32_t(b & 0xFF));
 }
 
 inline constexpr UINT D3D_SDK_VERSION = 32;

@@ -8,8 +8,12 @@
 #include "shared/Results.h"
 
 inline constexpr uint32_t kFacilityD3D = 0x876;
-constexpr HRESULT makeD3DError(uint32_t code) { return makeHResult(1, kFacilityD3D, code); }
-constexpr HRESULT makeD3DStatus(uint32_t code) { return makeHResult(0, kFacilityD3D, code); }
+constexpr HRESULT makeD3DError(uint32_t code) {
+    return makeHResult(1, kFacilityD3D, code);
+}
+constexpr HRESULT makeD3DStatus(uint32_t code) {
+    return makeHResult(0, kFacilityD3D, code);
+}
 
 inline constexpr HRESULT D3D_OK = 0;
 

@@ -56,7 +56,8 @@ d3dx::Image stretch(const d3dx::Image& source, int width, int height) {
         int y0 = std::min(int(sy), source.height - 1), y1 = std::min(y0 + 1, source.height - 1);
         float fy = sy - float(y0);
         for (int x = 0; x < width; ++x) {
-            float sx = std::max(0.0f, (float(x) + 0.5f) * float(source.width) / float(width) - 0.5f);
+            float sx =
+                std::max(0.0f, (float(x) + 0.5f) * float(source.width) / float(width) - 0.5f);
             int x0 = std::min(int(sx), source.width - 1), x1 = std::min(x0 + 1, source.width - 1);
             float fx = sx - float(x0);
             uint32_t result = 0;
@@ -66,7 +67,8 @@ d3dx::Image stretch(const d3dx::Image& source, int width, int height) {
                 };
                 float top = channel(x0, y0) * (1 - fx) + channel(x1, y0) * fx;
                 float bottom = channel(x0, y1) * (1 - fx) + channel(x1, y1) * fx;
-                auto value = uint32_t(std::clamp(top * (1 - fy) + bottom * fy + 0.5f, 0.0f, 255.0f));
+                auto value =
+                    uint32_t(std::clamp(top * (1 - fy) + bottom * fy + 0.5f, 0.0f, 255.0f));
                 result |= value << shift;
             }
             out.pixels[size_t(y) * size_t(width) + size_t(x)] = result;
@@ -125,7 +127,8 @@ BOOL checkVersion(UINT d3dSdkVersion, UINT d3dxSdkVersion) {
 
 HRESULT createFromMemory(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
                          UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                         D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, IDirect3DTexture9** texture) {
+                         D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo,
+                         IDirect3DTexture9** texture) {
     if (!device || !data || size == 0 || !texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     std::vector<d3dx::Image> levels;
@@ -185,7 +188,8 @@ HRESULT createFromMemory(IDirect3DDevice9* device, const void* data, UINT size, 
         for (int y = 0; y < level.height; ++y)
             fromArgb(format, &level.pixels[size_t(y) * size_t(level.width)],
                      bytes.data() + size_t(y) * core->levelPitch(i), size_t(level.width));
-        if (HRESULT hr = core->writeLevel(D3DCUBEMAP_FACE_POSITIVE_X, i, bytes.data()); FAILED(hr)) {
+        if (HRESULT hr = core->writeLevel(D3DCUBEMAP_FACE_POSITIVE_X, i, bytes.data());
+            FAILED(hr)) {
             created->Release();
             return hr;
         }
@@ -208,8 +212,8 @@ HRESULT createFromFile(IDirect3DDevice9* device, const char16_t* fileName, UINT 
     }
     int64_t length = sys::fileLength(descriptor);
     std::vector<uint8_t> bytes(length > 0 ? size_t(length) : 0);
-    bool complete = length > 0 && sys::readFile(descriptor, bytes.data(), int32_t(length)) ==
-                                      int32_t(length);
+    bool complete =
+        length > 0 && sys::readFile(descriptor, bytes.data(), int32_t(length)) == int32_t(length);
     sys::closeFile(descriptor);
     if (!complete) {
         logLine("D3DXCreateTextureFromFileExW: cannot read " +
@@ -232,8 +236,7 @@ HRESULT saveToMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
     if (!core) return D3DERR_INVALIDCALL;
     if (!convertible(core->format())) {
         logOnce("d3dxsaveformat" + std::to_string(core->format()),
-                "D3DX: textures of format " + std::to_string(core->format()) +
-                    " cannot be saved");
+                "D3DX: textures of format " + std::to_string(core->format()) + " cannot be saved");
         return D3DERR_INVALIDCALL;
     }
     if (core->cube()) logOnce("d3dxsavecube", "D3DX: a cube texture is saved as its first face");
@@ -283,18 +286,17 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
                             colorKey, sourceInfo, texture);
 }
 
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
-                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mipFilter, D3DCOLOR colorKey,
+HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT width,
+                                     UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                     D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                                      D3DXIMAGE_INFO* sourceInfo, void* palette,
                                      IDirect3DTexture9** texture) {
     if (auto other = backend())
         return other->createTextureFromFileExW(device, fileName, width, height, mipLevels, usage,
                                                format, pool, filter, mipFilter, colorKey,
                                                sourceInfo, palette, texture);
-    return createFromFile(device, fileName, width, height, mipLevels, usage, format, pool,
-                          colorKey, sourceInfo, texture);
+    return createFromFile(device, fileName, width, height, mipLevels, usage, format, pool, colorKey,
+                          sourceInfo, texture);
 }
 
 HRESULT D3DXSaveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,

@@ -42,17 +42,16 @@ public:
 
 BOOL D3DXCheckVersion(UINT d3dSdkVersion, UINT d3dxSdkVersion);
 
-HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data,
-                                            UINT size, UINT width, UINT height, UINT mipLevels,
-                                            DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                            DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
+                                            UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colorKey,
                                             D3DXIMAGE_INFO* sourceInfo, void* palette,
                                             IDirect3DTexture9** texture);
 
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
-                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mipFilter, D3DCOLOR colorKey,
+HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT width,
+                                     UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                     D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
                                      D3DXIMAGE_INFO* sourceInfo, void* palette,
                                      IDirect3DTexture9** texture);
 

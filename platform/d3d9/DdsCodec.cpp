@@ -361,8 +361,12 @@ std::vector<uint8_t> writeDds(std::span<const Image> levels) {
 
 } // namespace
 
-std::vector<uint8_t> encodeDds(const std::vector<Image>& levels) { return writeDds(levels); }
+std::vector<uint8_t> encodeDds(const std::vector<Image>& levels) {
+    return writeDds(levels);
+}
 
-std::vector<uint8_t> encodeDds(const Image& image) { return writeDds({&image, 1}); }
+std::vector<uint8_t> encodeDds(const Image& image) {
+    return writeDds({&image, 1});
+}
 
 } // namespace d3dx

@@ -23,9 +23,9 @@ namespace d3d9 {
 namespace {
 
 bool oneVertexProcessing(DWORD behaviour) {
-    DWORD kinds = behaviour & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                               D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                               D3DCREATE_MIXED_VERTEXPROCESSING);
+    DWORD kinds =
+        behaviour & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                     D3DCREATE_MIXED_VERTEXPROCESSING);
     return kinds != 0 && (kinds & (kinds - 1)) == 0;
 }
 
@@ -120,10 +120,8 @@ bool honoured(D3DRENDERSTATETYPE state, DWORD value) {
     case D3DRS_EMISSIVEMATERIALSOURCE:
     case D3DRS_POINTSIZE:
     case D3DRS_COLORWRITEENABLE:
-    case D3DRS_BLENDOP:
-        return true;
-    default:
-        return false;
+    case D3DRS_BLENDOP: return true;
+    default: return false;
     }
 }
 
@@ -136,19 +134,22 @@ void checkStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     switch (type) {
     case D3DTSS_COLOROP:
     case D3DTSS_ALPHAOP:
-        if (stage >= DWORD(kStages) && value != D3DTOP_DISABLE) warn("stages past 3");
-        else if (value > 12 && value != D3DTOP_DISABLE) warn("operation " + std::to_string(value));
+        if (stage >= DWORD(kStages) && value != D3DTOP_DISABLE)
+            warn("stages past 3");
+        else if (value > 12 && value != D3DTOP_DISABLE)
+            warn("operation " + std::to_string(value));
         break;
     case D3DTSS_COLORARG1:
     case D3DTSS_COLORARG2:
     case D3DTSS_ALPHAARG1:
     case D3DTSS_ALPHAARG2:
-        if ((value & D3DTA_SELECTMASK) > D3DTA_SPECULAR)
-            warn("argument " + std::to_string(value));
+        if ((value & D3DTA_SELECTMASK) > D3DTA_SPECULAR) warn("argument " + std::to_string(value));
         break;
     case D3DTSS_TEXCOORDINDEX:
-        if (value > 0xFFFF) warn("texture coordinate generation");
-        else if (value >= 4) warn("texture coordinate set " + std::to_string(value));
+        if (value > 0xFFFF)
+            warn("texture coordinate generation");
+        else if (value >= 4)
+            warn("texture coordinate set " + std::to_string(value));
         break;
     case D3DTSS_TEXTURETRANSFORMFLAGS:
         if (value != 0) warn("texture transform");
@@ -156,14 +157,15 @@ void checkStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     case D3DTSS_RESULTARG:
         if (value != D3DTA_CURRENT) warn("result argument");
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
 } // namespace
 
-Device* deviceOf(IDirect3DDevice9* device) { return dynamic_cast<Device*>(device); }
+Device* deviceOf(IDirect3DDevice9* device) {
+    return dynamic_cast<Device*>(device);
+}
 
 HRESULT Device::create(bool cpuOnly, const D3DCAPS9& caps, HWND focusWindow, DWORD behaviour,
                        D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) {
@@ -207,7 +209,9 @@ Device::~Device() {
     releaseGl();
 }
 
-uint32_t Device::AddRef() { return ++refs_; }
+uint32_t Device::AddRef() {
+    return ++refs_;
+}
 
 uint32_t Device::Release() {
     assert(refs_ > 0 && "device released once too often");
@@ -223,11 +227,10 @@ HRESULT Device::createImplicit(D3DPRESENT_PARAMETERS* parameters) {
     autoDepth_.reset();
     if (parameters->EnableAutoDepthStencil) {
         Surface* depth = nullptr;
-        HRESULT hr = Surface::createTarget(this, parameters->BackBufferWidth,
-                                           parameters->BackBufferHeight,
-                                           parameters->AutoDepthStencilFormat,
-                                           parameters->MultiSampleType,
-                                           parameters->MultiSampleQuality, false, &depth);
+        HRESULT hr =
+            Surface::createTarget(this, parameters->BackBufferWidth, parameters->BackBufferHeight,
+                                  parameters->AutoDepthStencilFormat, parameters->MultiSampleType,
+                                  parameters->MultiSampleQuality, false, &depth);
         if (FAILED(hr)) {
             implicit_.reset();
             return hr;
@@ -249,7 +252,9 @@ D3DVIEWPORT9 Device::fullViewport() const {
     return viewport;
 }
 
-bool Device::makeCurrent() { return !cpuOnly_ && gl::makeCurrent(); }
+bool Device::makeCurrent() {
+    return !cpuOnly_ && gl::makeCurrent();
+}
 
 // Cooperative level ------------------------------------------------------
 
@@ -269,7 +274,9 @@ HRESULT Device::checkPresent(HWND window) {
     return D3D_OK;
 }
 
-void Device::forceLoss() { cooperation_ = Cooperation::Lost; }
+void Device::forceLoss() {
+    cooperation_ = Cooperation::Lost;
+}
 
 HRESULT Device::TestCooperativeLevel() {
     if (auto scripted = takeScripted(test::Call::TestCooperativeLevel)) return *scripted;
@@ -307,8 +314,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     for (ResourceCore* resource : resources_)
         if (resource->blocksReset()) ++held;
     if (held > 0) {
-        logLine("Reset refused: " + std::to_string(held) +
-                " default-pool objects are still held");
+        logLine("Reset refused: " + std::to_string(held) + " default-pool objects are still held");
         cooperation_ = Cooperation::NotReset;
         renderTarget_.reset(implicit_->backBuffer());
         depthStencil_ = autoDepth_;
@@ -395,7 +401,8 @@ HRESULT Device::CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3D
                                   D3DPOOL pool, IDirect3DCubeTexture9** texture, HANDLE* shared) {
     if (!texture || shared) return D3DERR_INVALIDCALL;
     *texture = nullptr;
-    auto* created = new CubeTexture(this, true, edgeLength, edgeLength, levels, usage, format, pool);
+    auto* created =
+        new CubeTexture(this, true, edgeLength, edgeLength, levels, usage, format, pool);
     if (HRESULT hr = created->init(); FAILED(hr)) {
         delete static_cast<Counted*>(created);
         return hr;
@@ -464,8 +471,7 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
         return D3DERR_INVALIDCALL;
     }
     auto* target = dynamic_cast<Surface*>(surface);
-    if (!target || !target->isRenderTarget() || target->device() != this)
-        return D3DERR_INVALIDCALL;
+    if (!target || !target->isRenderTarget() || target->device() != this) return D3DERR_INVALIDCALL;
     renderTarget_.reset(target);
     // Direct3D sets the viewport to the whole of a new render target.
     state_.viewport = fullViewport();
@@ -517,7 +523,9 @@ HRESULT Device::EndScene() {
 
 // State -----------------------------------------------------------------
 
-DeviceState& Device::target() { return recording_ ? recording_->state : state_; }
+DeviceState& Device::target() {
+    return recording_ ? recording_->state : state_;
+}
 
 HRESULT Device::SetViewport(const D3DVIEWPORT9* viewport) {
     if (!viewport || viewport->Width == 0 || viewport->Height == 0) return D3DERR_INVALIDCALL;
@@ -680,8 +688,8 @@ HRESULT Device::SetFVF(DWORD fvf) {
     target().fvf = fvf;
     if (recording_) recording_->mask.fvf = true;
     if (fvf != 0 && !VertexLayout::decode(fvf).valid)
-        logOnce("fvf" + std::to_string(fvf), "vertex format " + std::to_string(fvf) +
-                                                 " is not honoured");
+        logOnce("fvf" + std::to_string(fvf),
+                "vertex format " + std::to_string(fvf) + " is not honoured");
     return D3D_OK;
 }
 

@@ -101,9 +101,8 @@ public:
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                             UINT stride) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
-                                   UINT primitiveCount, const void* indices,
-                                   D3DFORMAT indexFormat, const void* vertices,
-                                   UINT stride) override;
+                                   UINT primitiveCount, const void* indices, D3DFORMAT indexFormat,
+                                   const void* vertices, UINT stride) override;
 
     // For the runtime's own objects.
     bool cpuOnly() const { return cpuOnly_; }

@@ -68,8 +68,7 @@ public:
 
     UINT GetAdapterCount() override { return 1; }
 
-    HRESULT GetAdapterIdentifier(UINT adapter, DWORD,
-                                 D3DADAPTER_IDENTIFIER9* identifier) override {
+    HRESULT GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIER9* identifier) override {
         if (adapter != 0 || !identifier) return D3DERR_INVALIDCALL;
         *identifier = D3DADAPTER_IDENTIFIER9();
         std::string driver = "CPU", description = "CPU device without OpenGL";
@@ -140,8 +139,8 @@ public:
         return D3D_OK;
     }
 
-    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat,
-                                       BOOL, D3DMULTISAMPLE_TYPE multiSample,
+    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL,
+                                       D3DMULTISAMPLE_TYPE multiSample,
                                        DWORD* qualityLevels) override {
         if (qualityLevels) *qualityLevels = 0;
         if (adapter != 0) return D3DERR_INVALIDCALL;
@@ -172,8 +171,7 @@ public:
         if (type != D3DDEVTYPE_HAL || adapterFormat != D3DFMT_X8R8G8B8) return D3DERR_NOTAVAILABLE;
         const FormatInfo* target = formatInfo(renderTargetFormat);
         const FormatInfo* depth = formatInfo(depthStencilFormat);
-        if (!target || !target->renderTarget || !depth || !depth->depth)
-            return D3DERR_NOTAVAILABLE;
+        if (!target || !target->renderTarget || !depth || !depth->depth) return D3DERR_NOTAVAILABLE;
         return D3D_OK;
     }
 
@@ -216,8 +214,8 @@ private:
     void readDisplayModes() {
         current_ = {1024, 768, 60, D3DFMT_X8R8G8B8};
         // The CPU-only adapter asks SDL only when the window layer has started it.
-        bool video = SDL_WasInit(SDL_INIT_VIDEO) ||
-                     (!cpuOnly_ && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0);
+        bool video =
+            SDL_WasInit(SDL_INIT_VIDEO) || (!cpuOnly_ && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0);
         if (video) {
             SDL_DisplayMode mode;
             if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
@@ -271,8 +269,12 @@ private:
 
 } // namespace
 
-void setHeadlessCpuOnly(bool cpuOnly) { cpuOnlySwitch() = cpuOnly; }
-bool headlessCpuOnly() { return cpuOnlySwitch(); }
+void setHeadlessCpuOnly(bool cpuOnly) {
+    cpuOnlySwitch() = cpuOnly;
+}
+bool headlessCpuOnly() {
+    return cpuOnlySwitch();
+}
 
 std::optional<HRESULT> takeScripted(test::Call call) {
     std::lock_guard lock(scriptMutex());

@@ -28,12 +28,30 @@ float asFloat(DWORD bits) {
 
 bool primitiveShape(D3DPRIMITIVETYPE type, UINT primitives, GLenum* mode, UINT* vertices) {
     switch (type) {
-    case D3DPT_POINTLIST: *mode = GL_POINTS; *vertices = primitives; return true;
-    case D3DPT_LINELIST: *mode = GL_LINES; *vertices = primitives * 2; return true;
-    case D3DPT_LINESTRIP: *mode = GL_LINE_STRIP; *vertices = primitives + 1; return true;
-    case D3DPT_TRIANGLELIST: *mode = GL_TRIANGLES; *vertices = primitives * 3; return true;
-    case D3DPT_TRIANGLESTRIP: *mode = GL_TRIANGLE_STRIP; *vertices = primitives + 2; return true;
-    case D3DPT_TRIANGLEFAN: *mode = GL_TRIANGLE_FAN; *vertices = primitives + 2; return true;
+    case D3DPT_POINTLIST:
+        *mode = GL_POINTS;
+        *vertices = primitives;
+        return true;
+    case D3DPT_LINELIST:
+        *mode = GL_LINES;
+        *vertices = primitives * 2;
+        return true;
+    case D3DPT_LINESTRIP:
+        *mode = GL_LINE_STRIP;
+        *vertices = primitives + 1;
+        return true;
+    case D3DPT_TRIANGLELIST:
+        *mode = GL_TRIANGLES;
+        *vertices = primitives * 3;
+        return true;
+    case D3DPT_TRIANGLESTRIP:
+        *mode = GL_TRIANGLE_STRIP;
+        *vertices = primitives + 2;
+        return true;
+    case D3DPT_TRIANGLEFAN:
+        *mode = GL_TRIANGLE_FAN;
+        *vertices = primitives + 2;
+        return true;
     }
     return false;
 }
@@ -255,8 +273,8 @@ void Device::bindTextures(std::array<bool, kStages>& stageTextures) {
         if (gl::limits().anisotropic) {
             float anisotropy = 1;
             if (min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC)
-                anisotropy = std::clamp(float(ss[D3DSAMP_MAXANISOTROPY]), 1.0f,
-                                        gl::limits().maxAnisotropy);
+                anisotropy =
+                    std::clamp(float(ss[D3DSAMP_MAXANISOTROPY]), 1.0f, gl::limits().maxAnisotropy);
             glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, anisotropy);
         }
         glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, asFloat(ss[D3DSAMP_MIPMAPLODBIAS]));

@@ -295,8 +295,7 @@ Matrix multiply(const Matrix& a, const Matrix& b) {
 
 // The inverse of the upper 3 x 3 block, row-major; identity when singular.
 std::array<float, 9> inverse3(const Matrix& m) {
-    float a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9],
-          i = m[10];
+    float a = m[0], b = m[1], c = m[2], d = m[4], e = m[5], f = m[6], g = m[8], h = m[9], i = m[10];
     float det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
     if (std::fabs(det) < 1e-20f) return {1, 0, 0, 0, 1, 0, 0, 0, 1};
     float s = 1.0f / det;
@@ -318,7 +317,11 @@ VertexLayout VertexLayout::decode(DWORD fvf) {
         layout.pretransformed = true;
         break;
     case 0x4002: layout.positionFloats = 4; break; // XYZW
-    case 0x6: case 0x8: case 0xA: case 0xC: case 0xE: {
+    case 0x6:
+    case 0x8:
+    case 0xA:
+    case 0xC:
+    case 0xE: {
         // Blend weights follow the position; they are skipped.
         layout.positionFloats = 3;
         offset += 4 * int(((fvf & D3DFVF_POSITION_MASK) - 0x4) / 2);
@@ -389,8 +392,7 @@ bool FixedFunction::build() {
         return false;
     }
     glUseProgram(program_);
-    for (int i = 0; i < kStages; ++i)
-        glUniform1i(location("uTexture" + std::to_string(i)), i);
+    for (int i = 0; i < kStages; ++i) glUniform1i(location("uTexture" + std::to_string(i)), i);
     glUseProgram(0);
     return true;
 }
@@ -467,8 +469,8 @@ void FixedFunction::apply(const DeviceState& state, const VertexLayout& layout,
         for (int c = 0; c < 3; ++c) {
             p[c] = l.Position.x * view[c] + l.Position.y * view[4 + c] +
                    l.Position.z * view[8 + c] + view[12 + c];
-            d[c] = l.Direction.x * view[c] + l.Direction.y * view[4 + c] +
-                   l.Direction.z * view[8 + c];
+            d[c] =
+                l.Direction.x * view[c] + l.Direction.y * view[4 + c] + l.Direction.z * view[8 + c];
         }
         float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         if (length > 0)
@@ -488,10 +490,12 @@ void FixedFunction::apply(const DeviceState& state, const VertexLayout& layout,
     bool fog = rs[D3DRS_FOGENABLE] != 0;
     int fogMode = 0;
     if (fog) {
-        if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE) fogMode = int(rs[D3DRS_FOGTABLEMODE]);
+        if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE)
+            fogMode = int(rs[D3DRS_FOGTABLEMODE]);
         else if (rs[D3DRS_FOGVERTEXMODE] != D3DFOG_NONE && !layout.pretransformed)
             fogMode = int(rs[D3DRS_FOGVERTEXMODE]);
-        else fogMode = 4;
+        else
+            fogMode = 4;
     }
     setInt("uFogMode", fogMode);
     setBool("uFogOn", fog);

@@ -40,8 +40,8 @@ struct VertexLayout {
     int positionFloats = 0; // 3 or 4
     int normal = -1, pointSize = -1, diffuse = -1, specular = -1;
     int texCount = 0;
-    std::array<int, 8> tex{};      // offsets
-    std::array<int, 8> texSize{};  // floats per set
+    std::array<int, 8> tex{};     // offsets
+    std::array<int, 8> texSize{}; // floats per set
     static VertexLayout decode(DWORD fvf);
 };
 

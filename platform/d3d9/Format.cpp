@@ -87,9 +87,15 @@ const FormatInfo& dxt3() {
     return info;
 }
 
-uint32_t expand5(uint32_t v) { return v << 3 | v >> 2; }
-uint32_t expand6(uint32_t v) { return v << 2 | v >> 4; }
-uint32_t expand4(uint32_t v) { return v << 4 | v; }
+uint32_t expand5(uint32_t v) {
+    return v << 3 | v >> 2;
+}
+uint32_t expand6(uint32_t v) {
+    return v << 2 | v >> 4;
+}
+uint32_t expand4(uint32_t v) {
+    return v << 4 | v;
+}
 
 } // namespace
 
@@ -123,10 +129,8 @@ bool convertible(D3DFORMAT format) {
     case D3DFMT_L8:
     case D3DFMT_A8L8:
     case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8:
-        return true;
-    default:
-        return false;
+    case D3DFMT_X8B8G8R8: return true;
+    default: return false;
     }
 }
 
@@ -155,7 +159,9 @@ void fromArgb(D3DFORMAT format, const uint32_t* argb, void* out, size_t count) {
         case D3DFMT_A1R5G5B5:
             put16(i, (a >= 128 ? 0x8000 : 0) | (r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
             break;
-        case D3DFMT_A4R4G4B4: put16(i, (a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | b >> 4); break;
+        case D3DFMT_A4R4G4B4:
+            put16(i, (a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | b >> 4);
+            break;
         case D3DFMT_X4R4G4B4: put16(i, 0xF000 | (r >> 4) << 8 | (g >> 4) << 4 | b >> 4); break;
         case D3DFMT_A8: bytes[i] = uint8_t(a); break;
         case D3DFMT_L8: bytes[i] = uint8_t(luminance); break;
@@ -187,7 +193,9 @@ void toArgb(D3DFORMAT format, const void* in, uint32_t* argb, size_t count) {
         switch (format) {
         case D3DFMT_A8R8G8B8: out = get32(i); break;
         case D3DFMT_X8R8G8B8: out = get32(i) | 0xFF000000u; break;
-        case D3DFMT_R8G8B8: out = pack(255, bytes[i * 3 + 2], bytes[i * 3 + 1], bytes[i * 3]); break;
+        case D3DFMT_R8G8B8:
+            out = pack(255, bytes[i * 3 + 2], bytes[i * 3 + 1], bytes[i * 3]);
+            break;
         case D3DFMT_R5G6B5: {
             uint32_t w = get16(i);
             out = pack(255, expand5(w >> 11), expand6(w >> 5 & 0x3F), expand5(w & 0x1F));

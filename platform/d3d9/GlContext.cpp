@@ -101,7 +101,9 @@ bool makeCurrent() {
     return true;
 }
 
-const Limits& limits() { return own().limits; }
+const Limits& limits() {
+    return own().limits;
+}
 
 bool contextWasReset() {
     if (!own().ok || !own().limits.robustness) return false;

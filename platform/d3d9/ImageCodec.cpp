@@ -55,7 +55,9 @@ bool startsWith(Bytes bytes, std::string_view magic) {
            std::string_view(reinterpret_cast<const char*>(bytes.data()), magic.size()) == magic;
 }
 
-bool isSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 bool looksLikeNetpbm(Bytes bytes, char kind) {
     return bytes.size() >= 3 && bytes[0] == 'P' && bytes[1] == kind && isSpace(bytes[2]);
@@ -153,8 +155,7 @@ HRESULT decodeImageLevels(const void* bytes, size_t size, std::vector<Image>& le
     return D3D_OK;
 }
 
-HRESULT decodeImage(const void* bytes, size_t size, Image& out, ImageInfo* info,
-                    std::string* why) {
+HRESULT decodeImage(const void* bytes, size_t size, Image& out, ImageInfo* info, std::string* why) {
     std::vector<Image> levels;
     const HRESULT result = decodeImageLevels(bytes, size, levels, info, why);
     if (FAILED(result)) return result;

@@ -15,7 +15,8 @@
 namespace d3dx {
 namespace {
 
-static_assert(std::endian::native == std::endian::little, "pixel words are read as bytes B, G, R, A");
+static_assert(std::endian::native == std::endian::little,
+              "pixel words are read as bytes B, G, R, A");
 
 // For each destination index, the run of source indices it reads and their
 // weights, which sum to 1.
@@ -53,7 +54,9 @@ Taps makeTaps(int sourceSize, int targetSize) {
     return taps;
 }
 
-uint8_t toByte(float v) { return uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
+uint8_t toByte(float v) {
+    return uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f));
+}
 
 } // namespace
 

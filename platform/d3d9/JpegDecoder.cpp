@@ -40,7 +40,9 @@ struct JpegErrors {
     std::longjmp(errors->jump, 1);
 }
 
-void onErrorExit(j_common_ptr cinfo) { fail(cinfo); }
+void onErrorExit(j_common_ptr cinfo) {
+    fail(cinfo);
+}
 
 void onMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return; // trace output

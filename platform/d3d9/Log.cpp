@@ -15,7 +15,9 @@ std::u16string marked(const std::string& text) {
 }
 } // namespace
 
-void logLine(const std::string& utf8) { standin::log(marked(utf8)); }
+void logLine(const std::string& utf8) {
+    standin::log(marked(utf8));
+}
 
 void logOnce(const std::string& key, const std::string& utf8) {
     standin::logOnce("d3d9:" + key, marked(utf8));

@@ -21,7 +21,9 @@ ResourceCore::~ResourceCore() {
     if (listed_) device_->removeResource(this);
 }
 
-IUnknown* ResourceCore::publicOwner() { return device_; }
+IUnknown* ResourceCore::publicOwner() {
+    return device_;
+}
 
 HRESULT ResourceCore::getDevice(IDirect3DDevice9** device) {
     if (!device) return D3DERR_INVALIDCALL;

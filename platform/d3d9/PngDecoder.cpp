@@ -173,8 +173,8 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     // a bad checksum there is an error rather than a silently accepted file.
     png_read_end(png, nullptr);
 
-    out.info = sourceInfo(int(width), int(height), sourceFormat(colorType, hasTransparency),
-                          D3DXIFF_PNG);
+    out.info =
+        sourceInfo(int(width), int(height), sourceFormat(colorType, hasTransparency), D3DXIFF_PNG);
     return true;
 }
 

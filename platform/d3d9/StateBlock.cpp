@@ -27,20 +27,33 @@ D3DMATRIX identity() {
 
 // The render states that belong to the pixel and to the vertex pipeline.
 constexpr D3DRENDERSTATETYPE kPixelStates[] = {
-    D3DRS_ZENABLE,          D3DRS_FILLMODE,        D3DRS_SHADEMODE,     D3DRS_ZWRITEENABLE,
-    D3DRS_ALPHATESTENABLE,  D3DRS_LASTPIXEL,       D3DRS_SRCBLEND,      D3DRS_DESTBLEND,
-    D3DRS_ZFUNC,            D3DRS_ALPHAREF,        D3DRS_ALPHAFUNC,     D3DRS_DITHERENABLE,
-    D3DRS_FOGSTART,         D3DRS_FOGEND,          D3DRS_FOGDENSITY,    D3DRS_ALPHABLENDENABLE,
-    D3DRS_STENCILENABLE,    D3DRS_TEXTUREFACTOR,   D3DRS_COLORWRITEENABLE, D3DRS_BLENDOP,
+    D3DRS_ZENABLE,         D3DRS_FILLMODE,      D3DRS_SHADEMODE,        D3DRS_ZWRITEENABLE,
+    D3DRS_ALPHATESTENABLE, D3DRS_LASTPIXEL,     D3DRS_SRCBLEND,         D3DRS_DESTBLEND,
+    D3DRS_ZFUNC,           D3DRS_ALPHAREF,      D3DRS_ALPHAFUNC,        D3DRS_DITHERENABLE,
+    D3DRS_FOGSTART,        D3DRS_FOGEND,        D3DRS_FOGDENSITY,       D3DRS_ALPHABLENDENABLE,
+    D3DRS_STENCILENABLE,   D3DRS_TEXTUREFACTOR, D3DRS_COLORWRITEENABLE, D3DRS_BLENDOP,
 };
 constexpr D3DRENDERSTATETYPE kVertexStates[] = {
-    D3DRS_CULLMODE,          D3DRS_FOGENABLE,         D3DRS_FOGCOLOR,
-    D3DRS_FOGTABLEMODE,      D3DRS_FOGSTART,          D3DRS_FOGEND,
-    D3DRS_FOGDENSITY,        D3DRS_RANGEFOGENABLE,    D3DRS_AMBIENT,
-    D3DRS_COLORVERTEX,       D3DRS_FOGVERTEXMODE,     D3DRS_LIGHTING,
-    D3DRS_LOCALVIEWER,       D3DRS_NORMALIZENORMALS,  D3DRS_DIFFUSEMATERIALSOURCE,
-    D3DRS_SPECULARMATERIALSOURCE, D3DRS_AMBIENTMATERIALSOURCE, D3DRS_EMISSIVEMATERIALSOURCE,
-    D3DRS_SPECULARENABLE,    D3DRS_POINTSIZE,
+    D3DRS_CULLMODE,
+    D3DRS_FOGENABLE,
+    D3DRS_FOGCOLOR,
+    D3DRS_FOGTABLEMODE,
+    D3DRS_FOGSTART,
+    D3DRS_FOGEND,
+    D3DRS_FOGDENSITY,
+    D3DRS_RANGEFOGENABLE,
+    D3DRS_AMBIENT,
+    D3DRS_COLORVERTEX,
+    D3DRS_FOGVERTEXMODE,
+    D3DRS_LIGHTING,
+    D3DRS_LOCALVIEWER,
+    D3DRS_NORMALIZENORMALS,
+    D3DRS_DIFFUSEMATERIALSOURCE,
+    D3DRS_SPECULARMATERIALSOURCE,
+    D3DRS_AMBIENTMATERIALSOURCE,
+    D3DRS_EMISSIVEMATERIALSOURCE,
+    D3DRS_SPECULARENABLE,
+    D3DRS_POINTSIZE,
 };
 
 } // namespace
@@ -57,7 +70,7 @@ DeviceState DeviceState::defaults(bool zEnable, const D3DVIEWPORT9& viewport) {
     DeviceState s;
     auto& r = s.render;
     r[D3DRS_ZENABLE] = zEnable ? D3DZB_TRUE : D3DZB_FALSE;
-    r[D3DRS_FILLMODE] = 3; // solid
+    r[D3DRS_FILLMODE] = 3;  // solid
     r[D3DRS_SHADEMODE] = 2; // Gouraud
     r[D3DRS_ZWRITEENABLE] = 1;
     r[D3DRS_LASTPIXEL] = 1;
@@ -80,7 +93,7 @@ DeviceState DeviceState::defaults(bool zEnable, const D3DVIEWPORT9& viewport) {
     r[D3DRS_BLENDOP] = 1; // add
     // Stencil states past the declared ones keep Direct3D's values so that a
     // block restores them faithfully.
-    r[53] = r[54] = r[55] = 1;  // keep
+    r[53] = r[54] = r[55] = 1; // keep
     r[56] = D3DCMP_ALWAYS;
     r[58] = r[59] = 0xFFFFFFFFu;
     for (UINT stage = 0; stage < kTextureStages; ++stage) {
@@ -154,7 +167,9 @@ StateBlock::StateBlock(Device* device, StateMask mask) : device_(device), mask_(
 
 StateBlock::~StateBlock() = default;
 
-IUnknown* StateBlock::publicOwner() { return device_; }
+IUnknown* StateBlock::publicOwner() {
+    return device_;
+}
 
 HRESULT StateBlock::Capture() {
     device_->recordState(mask_, state_);

@@ -41,7 +41,9 @@ struct StbFree {
     void operator()(void* p) const { stbi_image_free(p); }
 };
 
-bool fitsInt(size_t size) { return size <= size_t(INT32_MAX); }
+bool fitsInt(size_t size) {
+    return size <= size_t(INT32_MAX);
+}
 
 // ---- BMP
 
@@ -61,9 +63,12 @@ bool indicesInPalette(const uint8_t* pixels, size_t stride, const BmpFacts& bmp,
         const uint8_t* row = pixels + size_t(y) * stride;
         for (int x = 0; x < bmp.width; ++x) {
             int index;
-            if (bmp.bitCount == 8) index = row[x];
-            else if (bmp.bitCount == 4) index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF;
-            else index = (row[x / 8] >> (7 - x % 8)) & 1;
+            if (bmp.bitCount == 8)
+                index = row[x];
+            else if (bmp.bitCount == 4)
+                index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF;
+            else
+                index = (row[x / 8] >> (7 - x % 8)) & 1;
             if (index >= entries) return false;
         }
     }
@@ -95,7 +100,8 @@ HRESULT checkBmp(Bytes bytes, BmpFacts& bmp, std::string& why) {
     if (planes != 1) return refuse(why, kBmp, "plane count is not 1");
     if (headerSize != 12) {
         uint32_t masks[4] = {};
-        if (!in.u32(bmp.compression) || !in.skip(20)) return refuse(why, kBmp, "header is truncated");
+        if (!in.u32(bmp.compression) || !in.skip(20))
+            return refuse(why, kBmp, "header is truncated");
         const int maskCount = headerSize >= 108 ? 4 : bmp.compression == 3 ? 3 : 0;
         for (int i = 0; i < maskCount; ++i)
             if (!in.u32(masks[i])) return refuse(why, kBmp, "header is truncated");
@@ -151,8 +157,7 @@ Image fromRgba(const uint8_t* rgba, int width, int height, bool opaque) {
     return image;
 }
 
-HRESULT loadWithStb(Bytes bytes, const char* decoder, bool opaque, Decoded& out,
-                    std::string& why) {
+HRESULT loadWithStb(Bytes bytes, const char* decoder, bool opaque, Decoded& out, std::string& why) {
     if (!fitsInt(bytes.size())) return refuse(why, decoder, "file too large");
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, StbFree> rgba(
@@ -219,11 +224,16 @@ HRESULT checkTga(Bytes bytes, D3DFORMAT& format, std::string& why) {
         }
     }
     const int baseType = runLength ? imageType - 8 : imageType;
-    if (mapType) format = D3DFMT_P8;
-    else if (baseType == 3) format = pixelBits == 8 ? D3DFMT_L8 : D3DFMT_A8L8;
-    else if (pixelBits == 15) format = D3DFMT_X1R5G5B5;
-    else if (pixelBits == 16) format = D3DFMT_A1R5G5B5;
-    else format = pixelBits == 24 ? D3DFMT_R8G8B8 : D3DFMT_A8R8G8B8;
+    if (mapType)
+        format = D3DFMT_P8;
+    else if (baseType == 3)
+        format = pixelBits == 8 ? D3DFMT_L8 : D3DFMT_A8L8;
+    else if (pixelBits == 15)
+        format = D3DFMT_X1R5G5B5;
+    else if (pixelBits == 16)
+        format = D3DFMT_A1R5G5B5;
+    else
+        format = pixelBits == 24 ? D3DFMT_R8G8B8 : D3DFMT_A8R8G8B8;
     return D3D_OK;
 }
 
@@ -274,8 +284,7 @@ HRESULT checkHdrPixels(ByteReader& in, int width, int height, std::string& why) 
                 if (!in.u8(count)) return truncated();
                 const bool run = count > 128;
                 const int length = run ? count - 128 : count;
-                if (length == 0 || length > width - x)
-                    return refuse(why, kHdr, "bad run length");
+                if (length == 0 || length > width - x) return refuse(why, kHdr, "bad run length");
                 if (!in.skip(run ? 1 : size_t(length))) return truncated();
                 x += length;
             }
@@ -336,9 +345,19 @@ HRESULT decodeDib(Bytes bytes, Decoded& out, std::string& why) {
         return refuse(why, "DibDecoder", "bad colour table size");
     std::vector<uint8_t> bmp(14 + bytes.size());
     const uint32_t fileSize = uint32_t(bmp.size());
-    const uint8_t header[14] = {'B', 'M', uint8_t(fileSize), uint8_t(fileSize >> 8),
-                                uint8_t(fileSize >> 16), uint8_t(fileSize >> 24), 0, 0, 0, 0,
-                                uint8_t(offset), uint8_t(offset >> 8), uint8_t(offset >> 16),
+    const uint8_t header[14] = {'B',
+                                'M',
+                                uint8_t(fileSize),
+                                uint8_t(fileSize >> 8),
+                                uint8_t(fileSize >> 16),
+                                uint8_t(fileSize >> 24),
+                                0,
+                                0,
+                                0,
+                                0,
+                                uint8_t(offset),
+                                uint8_t(offset >> 8),
+                                uint8_t(offset >> 16),
                                 uint8_t(offset >> 24)};
     std::memcpy(bmp.data(), header, 14);
     std::memcpy(bmp.data() + 14, bytes.data(), bytes.size());

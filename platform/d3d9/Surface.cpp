@@ -46,8 +46,7 @@ HRESULT Surface::createTarget(Device* device, UINT width, UINT height, D3DFORMAT
     const FormatInfo* info = formatInfo(format);
     if (!info || (!info->depth && !info->renderTarget)) return D3DERR_INVALIDCALL;
     const D3DCAPS9& caps = device->caps();
-    if (width == 0 || height == 0 || width > caps.MaxTextureWidth ||
-        height > caps.MaxTextureHeight)
+    if (width == 0 || height == 0 || width > caps.MaxTextureWidth || height > caps.MaxTextureHeight)
         return D3DERR_INVALIDCALL;
     int samples = sampleCount(multiSample, quality);
     if (samples == 0 || (samples > 1 && (device->cpuOnly() || samples > gl::limits().maxSamples)))
@@ -109,25 +108,35 @@ HRESULT Surface::allocate(DWORD quality) {
     return D3D_OK;
 }
 
-uint32_t Surface::AddRef() { return container_ ? container_->containerAddRef() : addPublic(); }
+uint32_t Surface::AddRef() {
+    return container_ ? container_->containerAddRef() : addPublic();
+}
 
 uint32_t Surface::Release() {
     return container_ ? container_->containerRelease() : releasePublic();
 }
 
 void Surface::grab() {
-    if (container_) container_->grab();
-    else Counted::grab();
+    if (container_)
+        container_->grab();
+    else
+        Counted::grab();
 }
 
 void Surface::drop() {
-    if (container_) container_->drop();
-    else Counted::drop();
+    if (container_)
+        container_->drop();
+    else
+        Counted::drop();
 }
 
-bool Surface::blocksReset() const { return !container_ && ResourceCore::blocksReset(); }
+bool Surface::blocksReset() const {
+    return !container_ && ResourceCore::blocksReset();
+}
 
-bool Surface::isDepth() const { return info_ && info_->depth; }
+bool Surface::isDepth() const {
+    return info_ && info_->depth;
+}
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
@@ -160,7 +169,8 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
         if (!device()->makeCurrent()) return D3DERR_DEVICELOST;
         bytes_.resize(size_t(pitch) * desc_.Height);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, device()->scratchFramebuffer());
-        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_,
+                               0);
         glReadBuffer(GL_COLOR_ATTACHMENT0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);

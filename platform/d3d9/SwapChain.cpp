@@ -94,7 +94,8 @@ HRESULT SwapChain::Present(const RECT* source, const RECT* dest, HWND destWindow
     GLint width = GLint(parameters_.BackBufferWidth), height = GLint(parameters_.BackBufferHeight);
     auto attach = [](GLenum target, const GlAttachment& a) {
         if (a.renderbuffer)
-            glFramebufferRenderbuffer(target, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, a.renderbuffer);
+            glFramebufferRenderbuffer(target, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                      a.renderbuffer);
         else
             glFramebufferTexture2D(target, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.texture, 0);
     };
@@ -111,7 +112,8 @@ HRESULT SwapChain::Present(const RECT* source, const RECT* dest, HWND destWindow
         GlAttachment resolved;
         resolved.texture = resolved_;
         attach(GL_DRAW_FRAMEBUFFER, resolved);
-        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
         attach(GL_READ_FRAMEBUFFER, resolved);
     }
     GlAttachment presented;
@@ -136,8 +138,7 @@ HRESULT SwapChain::Present(const RECT* source, const RECT* dest, HWND destWindow
     return D3D_OK;
 }
 
-HRESULT SwapChain::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type,
-                                 IDirect3DSurface9** surface) {
+HRESULT SwapChain::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) {
     if (!surface) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (index >= parameters_.BackBufferCount || type != D3DBACKBUFFER_TYPE_MONO)

@@ -30,7 +30,8 @@ public:
 
     HRESULT Present(const RECT* source, const RECT* dest, HWND destWindow, const void* dirtyRegion,
                     DWORD flags) override;
-    HRESULT GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) override;
+    HRESULT GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type,
+                          IDirect3DSurface9** surface) override;
     HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) override;
 
     Surface* backBuffer() const { return backBuffer_.get(); }

@@ -18,16 +18,20 @@ TextureCore* textureCore(IDirect3DBaseTexture9* texture) {
 
 TextureCore::TextureCore(Device* device, bool cube, UINT width, UINT height, UINT levels,
                          DWORD usage, D3DFORMAT format, D3DPOOL pool)
-    : ResourceCore(device, pool), cube_(cube), width_(width), height_(height),
-      levelCount_(levels), usage_(usage), format_(format) {}
+    : ResourceCore(device, pool), cube_(cube), width_(width), height_(height), levelCount_(levels),
+      usage_(usage), format_(format) {}
 
 TextureCore::~TextureCore() {
     surfaces_.clear();
     if (texture_ && device()->makeCurrent()) glDeleteTextures(1, &texture_);
 }
 
-UINT TextureCore::width(UINT level) const { return std::max(1u, width_ >> level); }
-UINT TextureCore::height(UINT level) const { return std::max(1u, height_ >> level); }
+UINT TextureCore::width(UINT level) const {
+    return std::max(1u, width_ >> level);
+}
+UINT TextureCore::height(UINT level) const {
+    return std::max(1u, height_ >> level);
+}
 
 HRESULT TextureCore::init() {
     info_ = formatInfo(format_);
@@ -84,7 +88,9 @@ HRESULT TextureCore::init() {
     return D3D_OK;
 }
 
-uint32_t TextureCore::levelPitch(UINT level) const { return rowPitch(*info_, width(level)); }
+uint32_t TextureCore::levelPitch(UINT level) const {
+    return rowPitch(*info_, width(level));
+}
 
 HRESULT TextureCore::levelDesc(UINT level, D3DSURFACE_DESC* desc) const {
     if (!desc || level >= levelCount_) return D3DERR_INVALIDCALL;

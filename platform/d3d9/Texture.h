@@ -94,7 +94,9 @@ public:
     HRESULT GetDevice(IDirect3DDevice9** device) override { return getDevice(device); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return levelCount(); }
-    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override { return levelDesc(level, desc); }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override {
+        return levelDesc(level, desc);
+    }
     HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override {
         return this->surface(D3DCUBEMAP_FACE_POSITIVE_X, level, surface);
     }
@@ -113,7 +115,9 @@ public:
     HRESULT GetDevice(IDirect3DDevice9** device) override { return getDevice(device); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
     DWORD GetLevelCount() override { return levelCount(); }
-    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override { return levelDesc(level, desc); }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override {
+        return levelDesc(level, desc);
+    }
     HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level,
                               IDirect3DSurface9** surface) override {
         return this->surface(face, level, surface);

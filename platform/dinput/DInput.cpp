@@ -13,8 +13,8 @@
 #include <cstring>
 #include <memory>
 
-#include "sys/Unicode.h"
 #include "shared/StandInLog.h"
+#include "sys/Unicode.h"
 
 const DIDATAFORMAT c_dfDIKeyboard{sizeof(DIDATAFORMAT), 256};
 const DIDATAFORMAT c_dfDIMouse2{sizeof(DIDATAFORMAT), sizeof(DIMOUSESTATE2)};
@@ -73,8 +73,8 @@ int SDLCALL watch(void*, SDL_Event* event) {
         mirror.dy += event->motion.yrel;
         break;
     case SDL_MOUSEWHEEL: {
-        const LONG y = event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event->wheel.y
-                                                                        : event->wheel.y;
+        const LONG y =
+            event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event->wheel.y : event->wheel.y;
         // One notch is WHEEL_DELTA (120) on the relative z axis.
         mirror.wheel += y * 120;
         break;
@@ -216,9 +216,12 @@ public:
         const DWORD value = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
         if ((property == DIPROP_DEADZONE || property == DIPROP_SATURATION) && value > 10000)
             return DIERR_INVALIDPARAM;
-        if (property == DIPROP_DEADZONE) deadZone_ = value;
-        else if (property == DIPROP_SATURATION) saturation_ = value;
-        else if (property != DIPROP_BUFFERSIZE) return DIERR_UNSUPPORTED;
+        if (property == DIPROP_DEADZONE)
+            deadZone_ = value;
+        else if (property == DIPROP_SATURATION)
+            saturation_ = value;
+        else if (property != DIPROP_BUFFERSIZE)
+            return DIERR_UNSUPPORTED;
         return DI_OK;
     }
     HRESULT Acquire() override {
@@ -248,7 +251,8 @@ public:
         for (int i = 0; i < 6; ++i)
             *axes[i] = scale(i < axisCount ? SDL_JoystickGetAxis(joystick_, i) : 0);
         for (DWORD& pov : state.rgdwPOV) pov = 0xFFFFFFFFu;
-        if (SDL_JoystickNumHats(joystick_) > 0) state.rgdwPOV[0] = pov(SDL_JoystickGetHat(joystick_, 0));
+        if (SDL_JoystickNumHats(joystick_) > 0)
+            state.rgdwPOV[0] = pov(SDL_JoystickGetHat(joystick_, 0));
         const int buttons = std::min(SDL_JoystickNumButtons(joystick_), 32);
         for (int b = 0; b < buttons; ++b)
             state.rgbButtons[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
@@ -288,9 +292,12 @@ private:
         double t = (double(raw) + 32768.0) / 65535.0 * 2.0 - 1.0;
         const double dead = deadZone_ / 10000.0, full = std::max(saturation_ / 10000.0, dead);
         const double a = std::abs(t);
-        if (a <= dead) t = 0.0;
-        else if (a >= full) t = t < 0 ? -1.0 : 1.0;
-        else t = (t < 0 ? -1.0 : 1.0) * (a - dead) / (full - dead);
+        if (a <= dead)
+            t = 0.0;
+        else if (a >= full)
+            t = t < 0 ? -1.0 : 1.0;
+        else
+            t = (t < 0 ? -1.0 : 1.0) * (a - dead) / (full - dead);
         return LONG(std::lround(min_ + (t + 1.0) / 2.0 * (double(max_) - min_)));
     }
     static DWORD pov(Uint8 hat) {
@@ -321,7 +328,8 @@ private:
     void openHaptic() {
         if (SDL_JoystickIsHaptic(joystick_) != SDL_TRUE) return;
         if (!SDL_WasInit(SDL_INIT_HAPTIC) && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0) {
-            standin::logOnce(u"DirectInput: no force feedback (SDL haptic support failed to start)");
+            standin::logOnce(
+                u"DirectInput: no force feedback (SDL haptic support failed to start)");
             return;
         }
         if (SDL_Haptic* haptic = SDL_HapticOpenFromJoystick(joystick_))
@@ -329,8 +337,8 @@ private:
     }
     unsigned periodicKinds() const {
         if (!haptic_) return 0;
-        const unsigned all = SDL_HAPTIC_SINE | SDL_HAPTIC_TRIANGLE | SDL_HAPTIC_SAWTOOTHUP |
-                             SDL_HAPTIC_SAWTOOTHDOWN;
+        const unsigned all =
+            SDL_HAPTIC_SINE | SDL_HAPTIC_TRIANGLE | SDL_HAPTIC_SAWTOOTHUP | SDL_HAPTIC_SAWTOOTHDOWN;
         return SDL_HapticQuery(haptic_.get()) & all;
     }
 
@@ -345,7 +353,8 @@ private:
 // One uploaded SDL haptic effect; it plays only when started.
 class HapticEffect final : public IDirectInputEffect {
 public:
-    HapticEffect(std::shared_ptr<SDL_Haptic> haptic, int id) : haptic_(std::move(haptic)), id_(id) {}
+    HapticEffect(std::shared_ptr<SDL_Haptic> haptic, int id)
+        : haptic_(std::move(haptic)), id_(id) {}
     ~HapticEffect() override { SDL_HapticDestroyEffect(haptic_.get(), id_); }
     HRESULT Start(DWORD iterations, DWORD) override {
         const Uint32 times = iterations == INFINITE ? SDL_HAPTIC_INFINITY : Uint32(iterations);
@@ -369,31 +378,38 @@ HRESULT JoystickDevice::CreateEffect(REFGUID kind, const DIEFFECT* parameters,
     if (!effect) return DIERR_INVALIDPARAM;
     *effect = nullptr;
     if (!parameters || parameters->dwSize != sizeof(DIEFFECT)) return DIERR_INVALIDPARAM;
-    const auto found = std::find_if(std::begin(kPeriodicKinds), std::end(kPeriodicKinds),
-                                    [&kind](const PeriodicKind& k) { return k.guid.data1 == kind.data1; });
+    const auto found =
+        std::find_if(std::begin(kPeriodicKinds), std::end(kPeriodicKinds),
+                     [&kind](const PeriodicKind& k) { return k.guid.data1 == kind.data1; });
     if (found == std::end(kPeriodicKinds) || !(periodicKinds() & found->sdlType))
         return DIERR_UNSUPPORTED;
-    if (parameters->cbTypeSpecificParams != sizeof(DIPERIODIC) || !parameters->lpvTypeSpecificParams)
+    if (parameters->cbTypeSpecificParams != sizeof(DIPERIODIC) ||
+        !parameters->lpvTypeSpecificParams)
         return DIERR_INVALIDPARAM;
     const auto& periodic = *static_cast<const DIPERIODIC*>(parameters->lpvTypeSpecificParams);
     // DirectInput counts microseconds and 0..10,000 of strength; SDL counts
     // milliseconds and 0..32,767.
-    const auto ms = [](DWORD us) { return us == INFINITE ? SDL_HAPTIC_INFINITY : Uint32(us / 1000); };
+    const auto ms = [](DWORD us) {
+        return us == INFINITE ? SDL_HAPTIC_INFINITY : Uint32(us / 1000);
+    };
     SDL_HapticEffect sdl{};
     sdl.type = Uint16(found->sdlType);
     SDL_HapticPeriodic& p = sdl.periodic;
     p.direction.type = SDL_HAPTIC_CARTESIAN;
     for (DWORD axis = 0; axis < std::min<DWORD>(parameters->cAxes, 3); ++axis)
-        p.direction.dir[axis] = parameters->rglDirection ? Sint32(parameters->rglDirection[axis]) : 0;
+        p.direction.dir[axis] =
+            parameters->rglDirection ? Sint32(parameters->rglDirection[axis]) : 0;
     p.length = ms(parameters->dwDuration);
     p.delay = Uint16(std::min<DWORD>(parameters->dwStartDelay / 1000, 0xFFFF));
     p.period = Uint16(std::min<DWORD>(std::max<DWORD>(periodic.dwPeriod / 1000, 1), 0xFFFF));
-    p.magnitude = Sint16(std::min<DWORD>(periodic.dwMagnitude, DI_FFNOMINALMAX) * 32767 / DI_FFNOMINALMAX);
+    p.magnitude =
+        Sint16(std::min<DWORD>(periodic.dwMagnitude, DI_FFNOMINALMAX) * 32767 / DI_FFNOMINALMAX);
     p.offset = Sint16(std::clamp<LONG>(periodic.lOffset, -10000, 10000) * 32767 / 10000);
     p.phase = Uint16(std::min<DWORD>(periodic.dwPhase, 35999));
     const int id = SDL_HapticNewEffect(haptic_.get(), &sdl);
     if (id < 0) {
-        standin::logOnce(u"DirectInput: force-feedback effect refused: " + sys::utf8ToUtf16(SDL_GetError()));
+        standin::logOnce(u"DirectInput: force-feedback effect refused: " +
+                         sys::utf8ToUtf16(SDL_GetError()));
         return DIERR_UNSUPPORTED;
     }
     *effect = new HapticEffect(haptic_, id);
@@ -449,37 +465,76 @@ int dikFromScancode(int scancode) {
         for (int i = 0; i < 26; ++i) t[SDL_SCANCODE_A + i] = letters[i];
         for (int i = 0; i < 10; ++i) t[SDL_SCANCODE_1 + i] = uint8_t(0x02 + i); // 1..9, 0
         const std::pair<int, uint8_t> rest[] = {
-            {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_ESCAPE, 0x01},
-            {SDL_SCANCODE_BACKSPACE, 0x0E}, {SDL_SCANCODE_TAB, 0x0F},
-            {SDL_SCANCODE_SPACE, 0x39}, {SDL_SCANCODE_MINUS, 0x0C},
-            {SDL_SCANCODE_EQUALS, 0x0D}, {SDL_SCANCODE_LEFTBRACKET, 0x1A},
-            {SDL_SCANCODE_RIGHTBRACKET, 0x1B}, {SDL_SCANCODE_BACKSLASH, 0x2B},
-            {SDL_SCANCODE_NONUSHASH, 0x2B}, {SDL_SCANCODE_SEMICOLON, 0x27},
-            {SDL_SCANCODE_APOSTROPHE, 0x28}, {SDL_SCANCODE_GRAVE, 0x29},
-            {SDL_SCANCODE_COMMA, 0x33}, {SDL_SCANCODE_PERIOD, 0x34},
-            {SDL_SCANCODE_SLASH, 0x35}, {SDL_SCANCODE_CAPSLOCK, 0x3A},
-            {SDL_SCANCODE_F1, 0x3B}, {SDL_SCANCODE_F2, 0x3C}, {SDL_SCANCODE_F3, 0x3D},
-            {SDL_SCANCODE_F4, 0x3E}, {SDL_SCANCODE_F5, 0x3F}, {SDL_SCANCODE_F6, 0x40},
-            {SDL_SCANCODE_F7, 0x41}, {SDL_SCANCODE_F8, 0x42}, {SDL_SCANCODE_F9, 0x43},
-            {SDL_SCANCODE_F10, 0x44}, {SDL_SCANCODE_F11, 0x57}, {SDL_SCANCODE_F12, 0x58},
-            {SDL_SCANCODE_PRINTSCREEN, 0xB7}, {SDL_SCANCODE_SCROLLLOCK, 0x46},
-            {SDL_SCANCODE_PAUSE, 0xC5}, {SDL_SCANCODE_INSERT, 0xD2},
-            {SDL_SCANCODE_HOME, 0xC7}, {SDL_SCANCODE_PAGEUP, 0xC9},
-            {SDL_SCANCODE_DELETE, 0xD3}, {SDL_SCANCODE_END, 0xCF},
-            {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_RIGHT, 0xCD},
-            {SDL_SCANCODE_LEFT, 0xCB}, {SDL_SCANCODE_DOWN, 0xD0}, {SDL_SCANCODE_UP, 0xC8},
-            {SDL_SCANCODE_NUMLOCKCLEAR, 0x45}, {SDL_SCANCODE_KP_DIVIDE, 0xB5},
-            {SDL_SCANCODE_KP_MULTIPLY, 0x37}, {SDL_SCANCODE_KP_MINUS, 0x4A},
-            {SDL_SCANCODE_KP_PLUS, 0x4E}, {SDL_SCANCODE_KP_ENTER, 0x9C},
-            {SDL_SCANCODE_KP_1, 0x4F}, {SDL_SCANCODE_KP_2, 0x50}, {SDL_SCANCODE_KP_3, 0x51},
-            {SDL_SCANCODE_KP_4, 0x4B}, {SDL_SCANCODE_KP_5, 0x4C}, {SDL_SCANCODE_KP_6, 0x4D},
-            {SDL_SCANCODE_KP_7, 0x47}, {SDL_SCANCODE_KP_8, 0x48}, {SDL_SCANCODE_KP_9, 0x49},
-            {SDL_SCANCODE_KP_0, 0x52}, {SDL_SCANCODE_KP_PERIOD, 0x53},
-            {SDL_SCANCODE_NONUSBACKSLASH, 0x56}, {SDL_SCANCODE_APPLICATION, 0xDD},
-            {SDL_SCANCODE_LCTRL, 0x1D}, {SDL_SCANCODE_LSHIFT, 0x2A},
-            {SDL_SCANCODE_LALT, 0x38}, {SDL_SCANCODE_LGUI, 0xDB},
-            {SDL_SCANCODE_RCTRL, 0x9D}, {SDL_SCANCODE_RSHIFT, 0x36},
-            {SDL_SCANCODE_RALT, 0xB8}, {SDL_SCANCODE_RGUI, 0xDC},
+            {SDL_SCANCODE_RETURN, 0x1C},
+            {SDL_SCANCODE_ESCAPE, 0x01},
+            {SDL_SCANCODE_BACKSPACE, 0x0E},
+            {SDL_SCANCODE_TAB, 0x0F},
+            {SDL_SCANCODE_SPACE, 0x39},
+            {SDL_SCANCODE_MINUS, 0x0C},
+            {SDL_SCANCODE_EQUALS, 0x0D},
+            {SDL_SCANCODE_LEFTBRACKET, 0x1A},
+            {SDL_SCANCODE_RIGHTBRACKET, 0x1B},
+            {SDL_SCANCODE_BACKSLASH, 0x2B},
+            {SDL_SCANCODE_NONUSHASH, 0x2B},
+            {SDL_SCANCODE_SEMICOLON, 0x27},
+            {SDL_SCANCODE_APOSTROPHE, 0x28},
+            {SDL_SCANCODE_GRAVE, 0x29},
+            {SDL_SCANCODE_COMMA, 0x33},
+            {SDL_SCANCODE_PERIOD, 0x34},
+            {SDL_SCANCODE_SLASH, 0x35},
+            {SDL_SCANCODE_CAPSLOCK, 0x3A},
+            {SDL_SCANCODE_F1, 0x3B},
+            {SDL_SCANCODE_F2, 0x3C},
+            {SDL_SCANCODE_F3, 0x3D},
+            {SDL_SCANCODE_F4, 0x3E},
+            {SDL_SCANCODE_F5, 0x3F},
+            {SDL_SCANCODE_F6, 0x40},
+            {SDL_SCANCODE_F7, 0x41},
+            {SDL_SCANCODE_F8, 0x42},
+            {SDL_SCANCODE_F9, 0x43},
+            {SDL_SCANCODE_F10, 0x44},
+            {SDL_SCANCODE_F11, 0x57},
+            {SDL_SCANCODE_F12, 0x58},
+            {SDL_SCANCODE_PRINTSCREEN, 0xB7},
+            {SDL_SCANCODE_SCROLLLOCK, 0x46},
+            {SDL_SCANCODE_PAUSE, 0xC5},
+            {SDL_SCANCODE_INSERT, 0xD2},
+            {SDL_SCANCODE_HOME, 0xC7},
+            {SDL_SCANCODE_PAGEUP, 0xC9},
+            {SDL_SCANCODE_DELETE, 0xD3},
+            {SDL_SCANCODE_END, 0xCF},
+            {SDL_SCANCODE_PAGEDOWN, 0xD1},
+            {SDL_SCANCODE_RIGHT, 0xCD},
+            {SDL_SCANCODE_LEFT, 0xCB},
+            {SDL_SCANCODE_DOWN, 0xD0},
+            {SDL_SCANCODE_UP, 0xC8},
+            {SDL_SCANCODE_NUMLOCKCLEAR, 0x45},
+            {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+            {SDL_SCANCODE_KP_MULTIPLY, 0x37},
+            {SDL_SCANCODE_KP_MINUS, 0x4A},
+            {SDL_SCANCODE_KP_PLUS, 0x4E},
+            {SDL_SCANCODE_KP_ENTER, 0x9C},
+            {SDL_SCANCODE_KP_1, 0x4F},
+            {SDL_SCANCODE_KP_2, 0x50},
+            {SDL_SCANCODE_KP_3, 0x51},
+            {SDL_SCANCODE_KP_4, 0x4B},
+            {SDL_SCANCODE_KP_5, 0x4C},
+            {SDL_SCANCODE_KP_6, 0x4D},
+            {SDL_SCANCODE_KP_7, 0x47},
+            {SDL_SCANCODE_KP_8, 0x48},
+            {SDL_SCANCODE_KP_9, 0x49},
+            {SDL_SCANCODE_KP_0, 0x52},
+            {SDL_SCANCODE_KP_PERIOD, 0x53},
+            {SDL_SCANCODE_NONUSBACKSLASH, 0x56},
+            {SDL_SCANCODE_APPLICATION, 0xDD},
+            {SDL_SCANCODE_LCTRL, 0x1D},
+            {SDL_SCANCODE_LSHIFT, 0x2A},
+            {SDL_SCANCODE_LALT, 0x38},
+            {SDL_SCANCODE_LGUI, 0xDB},
+            {SDL_SCANCODE_RCTRL, 0x9D},
+            {SDL_SCANCODE_RSHIFT, 0x36},
+            {SDL_SCANCODE_RALT, 0xB8},
+            {SDL_SCANCODE_RGUI, 0xDC},
         };
         for (const auto& [sc, dik] : rest) t[size_t(sc)] = dik;
         return t;

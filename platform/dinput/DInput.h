@@ -190,8 +190,7 @@ struct IDirectInput8W {
     virtual uint32_t Release() = 0;
 };
 
-HRESULT DirectInput8Create(HINSTANCE instance, DWORD version, REFGUID iid, void** out,
-                           void* outer);
+HRESULT DirectInput8Create(HINSTANCE instance, DWORD version, REFGUID iid, void** out, void* outer);
 
 // DIK key codes the engine names; the rest follow the same PC set-1 numbering.
 inline constexpr int DIK_ESCAPE = 0x01;

@@ -11,8 +11,12 @@ using HRESULT = int32_t;
 constexpr HRESULT makeHResult(uint32_t severity, uint32_t facility, uint32_t code) {
     return HRESULT(severity << 31 | facility << 16 | code);
 }
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;

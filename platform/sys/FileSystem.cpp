@@ -225,27 +225,20 @@ bool isFolder(std::u16string_view path) {
 
 std::string openFailureReason(std::u16string_view path, int error) {
     switch (error) {
-    case ENOENT:
-        return "does not exist";
-    case ENOTDIR:
-        return "does not exist (a part of its path is a file, not a folder)";
+    case ENOENT: return "does not exist";
+    case ENOTDIR: return "does not exist (a part of its path is a file, not a folder)";
     case EACCES:
         // The platform's open gives EACCES for folders too.
         if (isFolder(path)) return "is a folder";
         return "cannot be opened: permission denied";
-    case ELOOP:
-        return "cannot be opened: too many levels of symbolic links (a link loop?)";
-    case ENAMETOOLONG:
-        return "cannot be opened: the name is too long";
+    case ELOOP: return "cannot be opened: too many levels of symbolic links (a link loop?)";
+    case ENAMETOOLONG: return "cannot be opened: the name is too long";
     case EINVAL:
         if (holdsNul(path)) return "cannot be opened: the name holds a NUL character";
         break;
-    case kErrorNotRegularFile:
-        return "is not a regular file (a pipe, device or socket)";
-    case kErrorFileTooLarge:
-        return "is 2 GiB or larger, more than a 32-bit stream can address";
-    default:
-        break;
+    case kErrorNotRegularFile: return "is not a regular file (a pipe, device or socket)";
+    case kErrorFileTooLarge: return "is 2 GiB or larger, more than a 32-bit stream can address";
+    default: break;
     }
     return std::string("cannot be opened: ") + std::strerror(error);
 }

@@ -54,7 +54,9 @@ bool isCurrentThread(ThreadHandle handle) {
     return handle != 0 && reinterpret_cast<const ThreadRecord*>(handle) == currentRecord;
 }
 
-void seedThreadRandom(uint32_t seed) { randomState = seed; }
+void seedThreadRandom(uint32_t seed) {
+    randomState = seed;
+}
 
 int threadRandom() {
     // The Windows runtime's linear congruential generator and 15-bit output,

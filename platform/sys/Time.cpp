@@ -16,7 +16,9 @@ constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
 
 } // namespace
 
-uint64_t performanceFrequency() { return kNanosecondsPerSecond; }
+uint64_t performanceFrequency() {
+    return kNanosecondsPerSecond;
+}
 
 uint64_t performanceCounter() {
     timespec now{};
@@ -24,7 +26,9 @@ uint64_t performanceCounter() {
     return uint64_t(now.tv_sec) * kNanosecondsPerSecond + uint64_t(now.tv_nsec);
 }
 
-uint32_t milliseconds() { return uint32_t(performanceCounter() / 1'000'000); }
+uint32_t milliseconds() {
+    return uint32_t(performanceCounter() / 1'000'000);
+}
 
 void Sleep(uint32_t ms) {
     if (ms == 0) {

@@ -10,10 +10,9 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 // Bytes 0x80..0x9F of Windows-1252; the rest of the page equals Latin-1.
 constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -34,8 +33,12 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 } // namespace
 
@@ -62,7 +65,7 @@ std::u16string utf8ToUtf16(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80            ? 0
+        int extra = lead < 0x80           ? 0
                     : (lead >> 5) == 0x6  ? 1
                     : (lead >> 4) == 0xE  ? 2
                     : (lead >> 3) == 0x1E ? 3
@@ -124,8 +127,7 @@ namespace {
 void appendEscape(std::string& out, const char* prefix, unsigned value, int digits) {
     static const char kHex[] = "0123456789ABCDEF";
     out += prefix;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += kHex[(value >> shift) & 0xF];
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
 }
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.

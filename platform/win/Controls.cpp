@@ -14,9 +14,9 @@
 
 #include "sys/Unicode.h"
 #include "win/Canvas.h"
-#include "win/ImGuiRenderer.h"
 #include "win/Dialog.h"
 #include "win/Gdi.h"
+#include "win/ImGuiRenderer.h"
 #include "win/MessageBox.h"
 #include "win/WinInternal.h"
 
@@ -234,8 +234,7 @@ void paintStaticText(ImDrawList* list, const WindowObject& c, const Box& b) {
         const char* wrap = font->CalcWordWrapPositionA(1.0f, at, lineEnd, float(b.width()));
         if (wrap == at) wrap = at + 1;
         const char* next = wrap;
-        while (next < lineEnd && *next == ' ')
-            ++next;
+        while (next < lineEnd && *next == ' ') ++next;
         if (next == lineEnd && lineEnd < end) ++next; // past the '\n'
         const std::string line(at, wrap);
         const float width = canvas::textWidth(line);
@@ -252,31 +251,24 @@ void paintStaticText(ImDrawList* list, const WindowObject& c, const Box& b) {
 void paintControl(ImDrawList* list, const WindowObject& c, POINT origin) {
     const Box b = screenBox(c, origin);
     switch (c.control) {
-    case ControlKind::PushButton:
-        paintPushButton(list, c, b);
-        break;
+    case ControlKind::PushButton: paintPushButton(list, c, b); break;
     case ControlKind::CheckBox:
-    case ControlKind::RadioButton:
-        paintCheckable(list, c, b);
-        break;
-    case ControlKind::GroupBox:
-        paintGroupBox(list, c, b);
-        break;
-    case ControlKind::Edit:
-        paintEdit(list, c, b);
-        break;
+    case ControlKind::RadioButton: paintCheckable(list, c, b); break;
+    case ControlKind::GroupBox: paintGroupBox(list, c, b); break;
+    case ControlKind::Edit: paintEdit(list, c, b); break;
     case ControlKind::BitmapStatic:
         if (BitmapObject* bitmap = bitmapObject(c.image)) {
             if (unsigned texture = canvas::bitmapTexture(c.image))
                 imgui_gl::drawOpaqueImage(list, texture, float(b.x0), float(b.y0),
-                                        float(b.x0 + bitmap->width), float(b.y0 + bitmap->height));
+                                          float(b.x0 + bitmap->width),
+                                          float(b.y0 + bitmap->height));
         }
         break;
     case ControlKind::Static:
         // A renderer's frames replace the text of a plain static.
         if (c.surface.glTexture)
             imgui_gl::drawOpaqueImage(list, c.surface.glTexture, float(b.x0), float(b.y0),
-                                    float(b.x1), float(b.y1));
+                                      float(b.x1), float(b.y1));
         else
             paintStaticText(list, c, b);
         break;
@@ -323,20 +315,12 @@ HWND createControl(HWND dialog, const char16_t* className, const char16_t* text,
     if (sameClass(className, u"BUTTON")) {
         switch (style & BS_TYPEMASK) {
         case BS_PUSHBUTTON:
-        case BS_DEFPUSHBUTTON:
-            kind = ControlKind::PushButton;
-            break;
+        case BS_DEFPUSHBUTTON: kind = ControlKind::PushButton; break;
         case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-            kind = ControlKind::CheckBox;
-            break;
+        case BS_AUTOCHECKBOX: kind = ControlKind::CheckBox; break;
         case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            kind = ControlKind::RadioButton;
-            break;
-        case BS_GROUPBOX:
-            kind = ControlKind::GroupBox;
-            break;
+        case BS_AUTORADIOBUTTON: kind = ControlKind::RadioButton; break;
+        case BS_GROUPBOX: kind = ControlKind::GroupBox; break;
         default:
             logOnce(u"CreateDialog: button style " +
                     sys::utf8ToUtf16(std::to_string(style & BS_TYPEMASK)) +
@@ -370,8 +354,7 @@ LRESULT controlWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
     WindowObject* c = object(control);
     if (!c) return 0;
     switch (message) {
-    case BM_GETCHECK:
-        return isCheckable(*c) ? LRESULT(c->check) : 0;
+    case BM_GETCHECK: return isCheckable(*c) ? LRESULT(c->check) : 0;
     case BM_SETCHECK:
         // Only the button itself: the others of a radio group are left as
         // they are, as on the platform.
@@ -380,9 +363,7 @@ LRESULT controlWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
             invalidate(control);
         }
         return 0;
-    case BM_CLICK:
-        activateControl(control);
-        return 0;
+    case BM_CLICK: activateControl(control); return 0;
     case STM_SETIMAGE: {
         if (c->control != ControlKind::BitmapStatic || wParam != IMAGE_BITMAP) {
             logOnce(u"STM_SETIMAGE: only bitmaps, on SS_BITMAP statics");
@@ -401,8 +382,7 @@ LRESULT controlWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lPar
     case STM_GETIMAGE:
         return c->control == ControlKind::BitmapStatic && wParam == IMAGE_BITMAP ? LRESULT(c->image)
                                                                                  : 0;
-    default:
-        return DefWindowProcW(control, message, wParam, lParam);
+    default: return DefWindowProcW(control, message, wParam, lParam);
     }
 }
 
@@ -411,10 +391,8 @@ bool takesFocus(const WindowObject& control) {
     case ControlKind::PushButton:
     case ControlKind::CheckBox:
     case ControlKind::RadioButton:
-    case ControlKind::Edit:
-        return true;
-    default:
-        return false;
+    case ControlKind::Edit: return true;
+    default: return false;
     }
 }
 
@@ -457,10 +435,8 @@ void activateControl(HWND control) {
             c->check = BST_CHECKED;
         }
         break;
-    case ControlKind::PushButton:
-        break;
-    default:
-        return; // statics, group boxes and edits send no clicks
+    case ControlKind::PushButton: break;
+    default: return; // statics, group boxes and edits send no clicks
     }
     invalidate(control);
     SendMessageW(c->parent, WM_COMMAND, MAKEWPARAM(c->id, BN_CLICKED), LPARAM(control));
@@ -488,7 +464,7 @@ void paintDialog(HWND dialog, ImDrawList* list, POINT origin) {
     // A renderer's frames behind the controls of a whole dialog.
     if (d->surface.glTexture)
         imgui_gl::drawOpaqueImage(list, d->surface.glTexture, float(origin.x), float(origin.y),
-                                float(origin.x + width), float(origin.y + height));
+                                  float(origin.x + width), float(origin.y + height));
     for (HWND child : d->children)
         if (child->visible) paintControl(list, *child, origin);
 }

@@ -32,7 +32,7 @@ using namespace win::input;
 namespace {
 
 HWND clippedHost = nullptr;
-RECT clip{};       // screen pixels; meaningful while clippedHost is set
+RECT clip{};         // screen pixels; meaningful while clippedHost is set
 bool pinned = false; // clipped to one point: SDL relative mode
 
 } // namespace

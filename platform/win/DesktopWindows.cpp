@@ -117,9 +117,13 @@ HWND handleOf(::Window id) {
     return 0;
 }
 
-::Window root() { return DefaultRootWindow(display); }
+::Window root() {
+    return DefaultRootWindow(display);
+}
 
-Atom atom(const char* name) { return XInternAtom(display, name, False); }
+Atom atom(const char* name) {
+    return XInternAtom(display, name, False);
+}
 
 // Children topmost first, as the platform lists them; empty when gone.
 std::vector<::Window> childrenOf(::Window parent, ::Window* parentOut = nullptr) {
@@ -203,7 +207,8 @@ std::u16string title(::Window window) {
         if (XGetWMName(display, window, &property) && property.value) {
             char** list = nullptr;
             int pieces = 0;
-            if (Xutf8TextPropertyToTextList(display, &property, &list, &pieces) >= Success && list) {
+            if (Xutf8TextPropertyToTextList(display, &property, &list, &pieces) >= Success &&
+                list) {
                 for (int i = 0; i < pieces; ++i) text += sys::utf8ToUtf16(list[i]);
                 XFreeStringList(list);
             }

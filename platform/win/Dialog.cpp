@@ -158,13 +158,9 @@ LRESULT dialogWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
     const INT_PTR answer = proc ? proc(dialog, message, wParam, lParam) : 0;
     if (answer || !object(dialog)) return answer;
     switch (message) {
-    case WM_CLOSE:
-        sendCommand(dialog, IDCANCEL);
-        return 0;
-    case WM_INITDIALOG:
-        return 0;
-    default:
-        return DefWindowProcW(dialog, message, wParam, lParam);
+    case WM_CLOSE: sendCommand(dialog, IDCANCEL); return 0;
+    case WM_INITDIALOG: return 0;
+    default: return DefWindowProcW(dialog, message, wParam, lParam);
     }
 }
 
@@ -177,11 +173,9 @@ void sendCommand(HWND dialog, int id) {
 std::pair<size_t, size_t> groupRange(const WindowObject& dialog, size_t index) {
     const auto& children = dialog.children;
     size_t begin = std::min(index, children.size());
-    while (begin > 0 && !(children[begin]->style & WS_GROUP))
-        --begin;
+    while (begin > 0 && !(children[begin]->style & WS_GROUP)) --begin;
     size_t end = index + 1;
-    while (end < children.size() && !(children[end]->style & WS_GROUP))
-        ++end;
+    while (end < children.size() && !(children[end]->style & WS_GROUP)) ++end;
     return {begin, std::min(end, children.size())};
 }
 

@@ -10,11 +10,11 @@
 #include "win/WinTypes.h"
 
 struct DialogItemTemplate {
-    int id;                   // -1 for controls nobody addresses
+    int id;                    // -1 for controls nobody addresses
     const char16_t* className; // u"STATIC", u"EDIT" or u"BUTTON"
     const char16_t* text;
-    DWORD style;               // WS_CHILD | WS_VISIBLE are implied
-    int16_t x, y, cx, cy;      // dialog units
+    DWORD style;          // WS_CHILD | WS_VISIBLE are implied
+    int16_t x, y, cx, cy; // dialog units
 };
 
 struct DialogTemplate {

@@ -16,16 +16,16 @@ namespace fs = std::filesystem;
 namespace win {
 namespace {
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 bool lessIgnoringCase(const std::string& a, const std::string& b) {
     auto cmp = [](char x, char y) {
         return (unsigned char)lowerAscii(x) < (unsigned char)lowerAscii(y);
     };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), cmp))
-        return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), cmp))
-        return false;
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), cmp)) return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), cmp)) return false;
     return a < b; // "A.jpg" and "a.jpg" may both exist; keep the order stable
 }
 
@@ -38,8 +38,7 @@ std::string slashes(std::string_view text) {
 // Absolute '/'-separated path with "." and ".." folded and no trailing '/'.
 std::string normalize(const std::string& absolute) {
     std::string out = fs::path(absolute).lexically_normal().generic_string();
-    while (out.size() > 1 && out.back() == '/')
-        out.pop_back();
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
     return out.empty() ? "/" : out;
 }
 
@@ -54,7 +53,9 @@ std::string parentOf(const std::string& path) {
     return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
 }
 
-std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string nameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
 bool isFolder(const std::string& path) {
     std::error_code error;
@@ -69,8 +70,7 @@ bool isFile(const std::string& path) {
 
 std::string absoluteFrom(const std::string& base, std::string_view typed) {
     std::string path = slashes(typed);
-    if (path.empty() || path.front() != '/')
-        path = base + "/" + path;
+    if (path.empty() || path.front() != '/') path = base + "/" + path;
     return normalize(path);
 }
 
@@ -82,8 +82,7 @@ bool endsWithSeparator(std::string_view text) {
 
 std::vector<FileFilter> parseFilterList(const char16_t* list) {
     std::vector<FileFilter> filters;
-    if (!list)
-        return filters;
+    if (!list) return filters;
     auto next = [&list]() {
         std::u16string_view part(list);
         list += part.size() + 1;
@@ -91,11 +90,9 @@ std::vector<FileFilter> parseFilterList(const char16_t* list) {
     };
     for (;;) {
         std::u16string_view description = next();
-        if (description.empty())
-            break;
+        if (description.empty()) break;
         std::u16string_view patterns = next();
-        if (patterns.empty())
-            break;
+        if (patterns.empty()) break;
         FileFilter filter{sys::utf16ToUtf8(description), {}};
         std::string all = sys::utf16ToUtf8(patterns);
         size_t start = 0;
@@ -104,8 +101,7 @@ std::vector<FileFilter> parseFilterList(const char16_t* list) {
             std::string pattern = all.substr(start, end - start);
             pattern.erase(0, pattern.find_first_not_of(' '));
             pattern.erase(pattern.find_last_not_of(' ') + 1);
-            if (!pattern.empty())
-                filter.patterns.push_back(pattern);
+            if (!pattern.empty()) filter.patterns.push_back(pattern);
             start = end + 1;
         }
         filters.push_back(std::move(filter));
@@ -114,8 +110,7 @@ std::vector<FileFilter> parseFilterList(const char16_t* list) {
 }
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {
-    if (pattern == "*.*" || pattern == "*")
-        return true;
+    if (pattern == "*.*" || pattern == "*") return true;
     // Greedy glob with one backtrack point: the last '*' seen is the only
     // one worth retrying, which keeps this linear in practice.
     size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
@@ -134,14 +129,14 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
+    while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
 
 bool matchesFilter(std::string_view name, const FileFilter& filter) {
-    return std::any_of(filter.patterns.begin(), filter.patterns.end(),
-                       [name](const std::string& pattern) { return matchesPattern(name, pattern); });
+    return std::any_of(
+        filter.patterns.begin(), filter.patterns.end(),
+        [name](const std::string& pattern) { return matchesPattern(name, pattern); });
 }
 
 FileBrowser::FileBrowser(std::vector<FileFilter> filters, int filterIndex, DWORD flags)
@@ -162,8 +157,7 @@ void FileBrowser::start(std::string_view previousPath, std::string_view initialF
         } else {
             // The name stays even when its folder has gone: the user sees
             // what was chosen last and accept() says why it is refused.
-            if (isFolder(parentOf(previous)))
-                folder = parentOf(previous);
+            if (isFolder(parentOf(previous))) folder = parentOf(previous);
             text_ = nameOf(previous);
         }
     }
@@ -171,8 +165,7 @@ void FileBrowser::start(std::string_view previousPath, std::string_view initialF
 }
 
 void FileBrowser::setFilter(int index) {
-    if (index < 0 || index >= int(filters_.size()))
-        return;
+    if (index < 0 || index >= int(filters_.size())) return;
     filterIndex_ = index;
     refresh();
 }
@@ -189,22 +182,24 @@ bool FileBrowser::enterFolder(std::string_view name) {
 }
 
 bool FileBrowser::up() {
-    if (folder_ == "/")
-        return false;
+    if (folder_ == "/") return false;
     text_.clear();
     open(parentOf(folder_));
     return true;
 }
 
-void FileBrowser::select(std::string_view name) { text_ = std::string(name); }
+void FileBrowser::select(std::string_view name) {
+    text_ = std::string(name);
+}
 
-void FileBrowser::refresh() { open(folder_); }
+void FileBrowser::refresh() {
+    open(folder_);
+}
 
 std::optional<std::string> FileBrowser::accept() {
     message_.clear();
     refusedTooLong_ = false;
-    if (text_.find_first_not_of(' ') == std::string::npos)
-        return std::nullopt;
+    if (text_.find_first_not_of(' ') == std::string::npos) return std::nullopt;
     std::string path = resolve(text_);
     if (isFolder(path)) {
         text_.clear();
@@ -222,7 +217,8 @@ std::optional<std::string> FileBrowser::accept() {
         message_ = text_ + "\nFile not found.\nCheck the file name and try again.";
         return std::nullopt;
     }
-    if (const size_t units = sys::utf8ToUtf16(path).size(); pathCapacity_ && units >= pathCapacity_) {
+    if (const size_t units = sys::utf8ToUtf16(path).size();
+        pathCapacity_ && units >= pathCapacity_) {
         // Cutting the path would name another file, so it is refused whole.
         message_ = path + "\nThe path is " + std::to_string(units) + " characters long; at most " +
                    std::to_string(pathCapacity_ - 1) +
@@ -243,17 +239,14 @@ bool FileBrowser::open(const std::string& folder) {
     message_.clear();
     std::error_code error;
     fs::directory_iterator it(folder, error);
-    const FileFilter* filter =
-        filters_.empty() ? nullptr : &filters_[size_t(filterIndex_)];
+    const FileFilter* filter = filters_.empty() ? nullptr : &filters_[size_t(filterIndex_)];
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.')
-            continue;
+        if (name.empty() || name.front() == '.') continue;
         std::error_code statError;
         // Follows links, so a link to a folder is entered like a folder.
         bool folderEntry = it->is_directory(statError);
-        if (!folderEntry && filter && !matchesFilter(name, *filter))
-            continue;
+        if (!folderEntry && filter && !matchesFilter(name, *filter)) continue;
         entries_.push_back({std::move(name), folderEntry});
     }
     if (error) {
@@ -262,8 +255,7 @@ bool FileBrowser::open(const std::string& folder) {
         return false;
     }
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        if (a.folder != b.folder)
-            return a.folder;
+        if (a.folder != b.folder) return a.folder;
         return lessIgnoringCase(a.name, b.name);
     });
     return true;

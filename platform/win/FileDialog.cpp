@@ -66,8 +66,7 @@ private:
 void FileDialogPanel::accept() {
     std::string before = browser_.folder();
     chosen_ = browser_.accept();
-    if (browser_.refusedTooLong())
-        notice_ = browser_.message();
+    if (browser_.refusedTooLong()) notice_ = browser_.message();
     if (chosen_)
         finished_ = true;
     else if (browser_.folder() != before)
@@ -77,8 +76,7 @@ void FileDialogPanel::accept() {
 }
 
 void FileDialogPanel::draw() {
-    if (finished_)
-        return;
+    if (finished_) return;
     ++frames_;
     if (!opened_) {
         ImGui::OpenPopup(title_.c_str());
@@ -122,26 +120,22 @@ void FileDialogPanel::draw() {
             accept();
     }
     keyTaken_ = false;
-    if (finished_)
-        ImGui::CloseCurrentPopup();
+    if (finished_) ImGui::CloseCurrentPopup();
     ImGui::EndPopup();
 }
 
 void FileDialogPanel::drawPathRow() {
     const float upWidth = ImGui::CalcTextSize("..").x + ImGui::GetStyle().FramePadding.x * 4;
-    if (ImGui::Button("..", ImVec2(upWidth, 0)) && browser_.up())
-        moved();
+    if (ImGui::Button("..", ImVec2(upWidth, 0)) && browser_.up()) moved();
     ImGui::SameLine();
     ImGui::SetNextItemWidth(-1);
     // Editable, so a folder can be typed here too; Enter goes there.
     if (ImGui::InputText("##folder", &folderText_, ImGuiInputTextFlags_EnterReturnsTrue)) {
         keyTaken_ = true;
-        if (browser_.enterFolder(folderText_))
-            moved();
+        if (browser_.enterFolder(folderText_)) moved();
     }
     // A folder typed but not entered gives way to the real one on leaving.
-    if (!ImGui::IsItemActive())
-        folderText_ = browser_.folder();
+    if (!ImGui::IsItemActive()) folderText_ = browser_.folder();
 }
 
 void FileDialogPanel::drawEntries(float height) {
@@ -160,8 +154,7 @@ void FileDialogPanel::drawEntries(float height) {
             if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left))
                 (entry.folder ? enter : open) = i;
         }
-        if (selected && scrollToSelection_)
-            ImGui::SetScrollHereY(0.5f);
+        if (selected && scrollToSelection_) ImGui::SetScrollHereY(0.5f);
         ImGui::SameLine(x);
         if (entry.folder) {
             ImGui::TextDisabled("[folder]");
@@ -173,8 +166,7 @@ void FileDialogPanel::drawEntries(float height) {
     scrollToSelection_ = false;
     ImGui::EndChild();
     if (enter) {
-        if (browser_.enterFolder(entries[*enter].name))
-            moved();
+        if (browser_.enterFolder(entries[*enter].name)) moved();
     } else if (open) {
         accept();
     }
@@ -189,9 +181,9 @@ void FileDialogPanel::drawFooter() {
     const ImGuiStyle& style = ImGui::GetStyle();
     const float buttonWidth = ImGui::CalcTextSize("Cancel").x + style.FramePadding.x * 6;
     // Both fields start in one column, whichever label is longer.
-    const float column = std::max(ImGui::CalcTextSize("File name:").x,
-                                  ImGui::CalcTextSize("Files of type:").x) +
-                         style.ItemSpacing.x;
+    const float column =
+        std::max(ImGui::CalcTextSize("File name:").x, ImGui::CalcTextSize("Files of type:").x) +
+        style.ItemSpacing.x;
     const float fieldWidth =
         ImGui::GetContentRegionAvail().x - column - buttonWidth - style.ItemSpacing.x;
     const float left = ImGui::GetCursorPosX();
@@ -210,8 +202,7 @@ void FileDialogPanel::drawFooter() {
     if (ImGui::InputText("##name", &name, ImGuiInputTextFlags_AutoSelectAll))
         browser_.setText(name);
     ImGui::SameLine();
-    if (ImGui::Button("Open", ImVec2(buttonWidth, 0)))
-        accept();
+    if (ImGui::Button("Open", ImVec2(buttonWidth, 0))) accept();
 
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted("Files of type:");
@@ -233,8 +224,7 @@ void FileDialogPanel::drawFooter() {
         ImGui::EndCombo();
     }
     ImGui::SameLine();
-    if (ImGui::Button("Cancel", ImVec2(buttonWidth, 0)))
-        cancel();
+    if (ImGui::Button("Cancel", ImVec2(buttonWidth, 0))) cancel();
 }
 
 // The panel of the innermost running dialog, for fileDialogView().
@@ -243,22 +233,19 @@ const FileDialogPanel* runningPanel = nullptr;
 } // namespace
 
 win::test::FileDialogView win::test::fileDialogView() {
-    if (!runningPanel)
-        return {};
+    if (!runningPanel) return {};
     const win::FileBrowser& browser = runningPanel->browser();
     return {runningPanel->frames(), browser.folder(), browser.text(), browser.message()};
 }
 
 BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
-    if (!request)
-        return 0;
+    if (!request) return 0;
     if (request->lStructSize != kOpenFileNameSize) {
         win::logOnce(u"GetOpenFileNameW: unknown structure size " +
                      sys::utf8ToUtf16(std::to_string(request->lStructSize)) + u", refused");
         return 0;
     }
-    if (!request->lpstrFile || request->nMaxFile == 0)
-        return 0;
+    if (!request->lpstrFile || request->nMaxFile == 0) return 0;
     if (request->Flags & ~kHonouredFlags)
         win::logOnce(u"GetOpenFileNameW: flags other than OFN_PATHMUSTEXIST and "
                      u"OFN_FILEMUSTEXIST are ignored");
@@ -267,21 +254,23 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
     const std::u16string_view previous(
         file, size_t(std::find(file, file + request->nMaxFile, u'\0') - file));
     const int filterIndex = request->nFilterIndex > 0 ? int(request->nFilterIndex) - 1 : 0;
-    win::FileBrowser browser(win::parseFilterList(request->lpstrFilter), filterIndex, request->Flags);
+    win::FileBrowser browser(win::parseFilterList(request->lpstrFilter), filterIndex,
+                             request->Flags);
     browser.setPathCapacity(request->nMaxFile);
-    if (request->lpstrDefExt)
-        browser.setDefaultExtension(sys::utf16ToUtf8(request->lpstrDefExt));
-    browser.start(sys::utf16ToUtf8(previous),
-                  request->lpstrInitialDir ? sys::utf16ToUtf8(request->lpstrInitialDir) : std::string());
+    if (request->lpstrDefExt) browser.setDefaultExtension(sys::utf16ToUtf8(request->lpstrDefExt));
+    browser.start(sys::utf16ToUtf8(previous), request->lpstrInitialDir
+                                                  ? sys::utf16ToUtf8(request->lpstrInitialDir)
+                                                  : std::string());
 
-    const std::u16string title = request->lpstrTitle ? std::u16string(request->lpstrTitle) : u"Open";
+    const std::u16string title =
+        request->lpstrTitle ? std::u16string(request->lpstrTitle) : u"Open";
     FileDialogPanel panel(browser, sys::utf16ToUtf8(title));
     // A hidden owner would hide the panel with it; it then gets a window of
     // its own, as it does without an owner.
     HWND owner = request->hwndOwner;
-    if (owner && !(IsWindow(owner) && IsWindowVisible(owner)))
-        owner = nullptr;
-    win::setOverlay(owner, [&panel] { panel.draw(); }, title);
+    if (owner && !(IsWindow(owner) && IsWindowVisible(owner))) owner = nullptr;
+    win::setOverlay(
+        owner, [&panel] { panel.draw(); }, title);
     const FileDialogPanel* outer = std::exchange(runningPanel, &panel);
     // Also returns when WM_QUIT arrives; the panel then has chosen nothing.
     // A refusal worth a box interrupts the loop: the box runs a loop of its
@@ -290,13 +279,13 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* request) {
         win::runModalLoop([&panel] { return panel.finished() || panel.hasNotice(); });
         const std::optional<std::string> notice = panel.takeNotice();
         if (!notice || panel.finished() || win::quitPending()) break;
-        MessageBoxW(owner, sys::utf8ToUtf16(*notice).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(owner, sys::utf8ToUtf16(*notice).c_str(), title.c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
     }
     runningPanel = outer;
     win::setOverlay(owner, {});
 
-    if (!panel.chosen())
-        return 0;
+    if (!panel.chosen()) return 0;
     const std::u16string chosen = sys::utf8ToUtf16(*panel.chosen());
     if (chosen.size() >= request->nMaxFile) {
         // Cutting the path would name another file; refuse it whole.

@@ -29,18 +29,12 @@ HWND hotControl = nullptr;
 
 int buttonIndex(int sdlButton) {
     switch (sdlButton) {
-    case SDL_BUTTON_LEFT:
-        return 0;
-    case SDL_BUTTON_RIGHT:
-        return 1;
-    case SDL_BUTTON_MIDDLE:
-        return 2;
-    case SDL_BUTTON_X1:
-        return 3;
-    case SDL_BUTTON_X2:
-        return 4;
-    default:
-        return -1;
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    case SDL_BUTTON_X1: return 3;
+    case SDL_BUTTON_X2: return 4;
+    default: return -1;
     }
 }
 
@@ -108,14 +102,10 @@ UINT buttonMessage(int index, bool down, int clicks) {
     // Pairs of clicks make double clicks: down, up, double click, up.
     const bool twice = down && clicks >= 2 && clicks % 2 == 0;
     switch (index) {
-    case 0:
-        return down ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
-    case 1:
-        return down ? (twice ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN) : WM_RBUTTONUP;
-    case 2:
-        return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-    default:
-        return 0;
+    case 0: return down ? (twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
+    case 1: return down ? (twice ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN) : WM_RBUTTONUP;
+    case 2: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    default: return 0;
     }
 }
 
@@ -288,24 +278,17 @@ void key(const SDL_KeyboardEvent& e, bool down) {
     case VK_RETURN:
         if (!repeat) sendCommand(dialog, defaultCommand(*d));
         break;
-    case VK_TAB:
-        moveTabFocus(dialog, (e.keysym.mod & KMOD_SHIFT) || isKeyHeld(VK_SHIFT));
-        break;
+    case VK_TAB: moveTabFocus(dialog, (e.keysym.mod & KMOD_SHIFT) || isKeyHeld(VK_SHIFT)); break;
     case VK_SPACE:
         if (WindowObject* focus = object(d->focus);
             !repeat && focus && focus->control != ControlKind::Edit && takesFocus(*focus))
             activateControl(focus);
         break;
     case VK_LEFT:
-    case VK_UP:
-        moveGroupFocus(dialog, true);
-        break;
+    case VK_UP: moveGroupFocus(dialog, true); break;
     case VK_RIGHT:
-    case VK_DOWN:
-        moveGroupFocus(dialog, false);
-        break;
-    default:
-        break;
+    case VK_DOWN: moveGroupFocus(dialog, false); break;
+    default: break;
     }
 }
 
@@ -365,9 +348,7 @@ void windowEvent(const SDL_WindowEvent& e) {
     if (!host) return;
     TopLevel& top = *host->top;
     switch (e.event) {
-    case SDL_WINDOWEVENT_CLOSE:
-        closeRequest(host);
-        break;
+    case SDL_WINDOWEVENT_CLOSE: closeRequest(host); break;
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_EXPOSED:
         top.dirty = true;
@@ -379,9 +360,7 @@ void windowEvent(const SDL_WindowEvent& e) {
         top.ownerPaint = true;
         SendMessageW(host, WM_SIZE, 0, MAKELPARAM(e.data1, e.data2));
         break;
-    case SDL_WINDOWEVENT_MINIMIZED:
-        top.minimized = true;
-        break;
+    case SDL_WINDOWEVENT_MINIMIZED: top.minimized = true; break;
     case SDL_WINDOWEVENT_RESTORED:
     case SDL_WINDOWEVENT_MAXIMIZED:
         top.minimized = false;
@@ -394,9 +373,7 @@ void windowEvent(const SDL_WindowEvent& e) {
         else
             raiseModalChild(host);
         break;
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-        endPressesOnFocusLoss(host);
-        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: endPressesOnFocusLoss(host); break;
     case SDL_WINDOWEVENT_LEAVE:
         if (hostOf(hotControl) == host) setHot(nullptr);
         if (top.overlay) {
@@ -404,8 +381,7 @@ void windowEvent(const SDL_WindowEvent& e) {
             touchOverlay(top);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -413,35 +389,16 @@ void windowEvent(const SDL_WindowEvent& e) {
 
 void dispatchEvent(const SDL_Event& event) {
     switch (event.type) {
-    case SDL_QUIT:
-        PostQuitMessage(0);
-        break; // Ctrl+C in a terminal, a session ending
-    case SDL_WINDOWEVENT:
-        windowEvent(event.window);
-        break;
-    case SDL_MOUSEMOTION:
-        mouseMotion(event.motion);
-        break;
-    case SDL_MOUSEBUTTONDOWN:
-        mouseButton(event.button, true);
-        break;
-    case SDL_MOUSEBUTTONUP:
-        mouseButton(event.button, false);
-        break;
-    case SDL_MOUSEWHEEL:
-        mouseWheel(event.wheel);
-        break;
-    case SDL_KEYDOWN:
-        key(event.key, true);
-        break;
-    case SDL_KEYUP:
-        key(event.key, false);
-        break;
-    case SDL_TEXTINPUT:
-        textInput(event.text);
-        break;
-    default:
-        break;
+    case SDL_QUIT: PostQuitMessage(0); break; // Ctrl+C in a terminal, a session ending
+    case SDL_WINDOWEVENT: windowEvent(event.window); break;
+    case SDL_MOUSEMOTION: mouseMotion(event.motion); break;
+    case SDL_MOUSEBUTTONDOWN: mouseButton(event.button, true); break;
+    case SDL_MOUSEBUTTONUP: mouseButton(event.button, false); break;
+    case SDL_MOUSEWHEEL: mouseWheel(event.wheel); break;
+    case SDL_KEYDOWN: key(event.key, true); break;
+    case SDL_KEYUP: key(event.key, false); break;
+    case SDL_TEXTINPUT: textInput(event.text); break;
+    default: break;
     }
 }
 

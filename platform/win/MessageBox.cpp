@@ -88,8 +88,7 @@ void paintIcon(ImDrawList* list, UINT type, float x, float y, float size) {
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -93,8 +93,7 @@ int msUntilNextTimer() {
     if (timers.empty()) return -1;
     const uint64_t now = nowMs();
     uint64_t next = UINT64_MAX;
-    for (const Timer& timer : timers)
-        next = std::min(next, timer.due);
+    for (const Timer& timer : timers) next = std::min(next, timer.due);
     return next <= now ? 0 : int(std::min<uint64_t>(next - now, 1000));
 }
 
@@ -132,8 +131,7 @@ void runModalLoop(const std::function<bool()>& finished) {
     ++modalDepth;
     modalEnds.push_back(&finished);
     const auto ends = [&finished] { return quit || finished(); };
-    while (!ends())
-        runIteration(100, ends);
+    while (!ends()) runIteration(100, ends);
     modalEnds.pop_back();
     // WM_QUIT ends every modal loop, innermost first, as GetMessage returning
     // FALSE does; the outermost one consumes it.

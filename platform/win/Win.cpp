@@ -63,8 +63,7 @@ void shutdown() {
     // Owned windows go with their owners; what remains are top-level windows.
     for (HWND window : liveWindows())
         if (object(window) && !object(window)->parent) DestroyWindow(window);
-    for (HWND window : liveWindows())
-        retireWindow(window);
+    for (HWND window : liveWindows()) retireWindow(window);
     resetLoop();
     input::reset();
     canvas::shutdown();

@@ -62,8 +62,8 @@ BOOL EnableWindow(HWND window, BOOL enable);
 BOOL IsWindowEnabled(HWND window);
 LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
-BOOL GetWindowRect(HWND window, RECT* rect);  // screen coordinates
-BOOL GetClientRect(HWND window, RECT* rect);  // 0, 0, width, height
+BOOL GetWindowRect(HWND window, RECT* rect); // screen coordinates
+BOOL GetClientRect(HWND window, RECT* rect); // 0, 0, width, height
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL MoveWindow(HWND window, int x, int y, int cx, int cy, BOOL repaint);
 BOOL ClientToScreen(HWND window, POINT* point);

@@ -39,7 +39,11 @@ float displayScale();
 // The layer's lines (message boxes answered headless, calls it cannot
 // honour) go through the stand-ins' log, which the program points at the
 // engine's; once per distinct line for what the layer cannot honour.
-inline void log(std::u16string_view line) { standin::log(line); }
-inline void logOnce(std::u16string_view line) { standin::logOnce(line); }
+inline void log(std::u16string_view line) {
+    standin::log(line);
+}
+inline void logOnce(std::u16string_view line) {
+    standin::logOnce(line);
+}
 
 } // namespace win

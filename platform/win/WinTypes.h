@@ -47,16 +47,24 @@ struct POINT {
     LONG x = 0, y = 0;
 };
 
-inline constexpr WORD LOWORD(uintptr_t v) { return WORD(v & 0xFFFF); }
-inline constexpr WORD HIWORD(uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
+inline constexpr WORD LOWORD(uintptr_t v) {
+    return WORD(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(uintptr_t v) {
+    return WORD((v >> 16) & 0xFFFF);
+}
 inline constexpr LPARAM MAKELPARAM(int low, int high) {
     return LPARAM(uint32_t(uint16_t(low)) | uint32_t(uint16_t(high)) << 16);
 }
 inline constexpr WPARAM MAKEWPARAM(int low, int high) {
     return WPARAM(uint32_t(uint16_t(low)) | uint32_t(uint16_t(high)) << 16);
 }
-inline constexpr int GET_X_LPARAM(LPARAM l) { return int16_t(l & 0xFFFF); }
-inline constexpr int GET_Y_LPARAM(LPARAM l) { return int16_t((l >> 16) & 0xFFFF); }
+inline constexpr int GET_X_LPARAM(LPARAM l) {
+    return int16_t(l & 0xFFFF);
+}
+inline constexpr int GET_Y_LPARAM(LPARAM l) {
+    return int16_t((l >> 16) & 0xFFFF);
+}
 
 // Messages
 inline constexpr UINT WM_DESTROY = 0x0002;

@@ -78,8 +78,7 @@ WindowObject* object(HWND window) {
 std::vector<HWND> liveWindows() {
     std::vector<HWND> list;
     list.reserve(registry.size());
-    for (const auto& window : registry)
-        list.push_back(window.get());
+    for (const auto& window : registry) list.push_back(window.get());
     return list;
 }
 
@@ -166,14 +165,12 @@ BOOL DestroyWindow(HWND window) {
             (o->owner == window || dialogOf(o->owner) == window))
             DestroyWindow(other);
     }
-    for (HWND panel : std::vector<HWND>(w->panels))
-        DestroyWindow(panel);
+    for (HWND panel : std::vector<HWND>(w->panels)) DestroyWindow(panel);
     if (w->top && w->top->window) SDL_HideWindow(w->top->window);
 
     SendMessageW(window, WM_DESTROY, 0, 0);
     if (!object(window)) return TRUE;
-    for (HWND child : std::vector<HWND>(w->children))
-        DestroyWindow(child);
+    for (HWND child : std::vector<HWND>(w->children)) DestroyWindow(child);
 
     killTimersOf(window);
     dropMessagesFor(window);
@@ -283,12 +280,8 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
     if (!w) return 0;
     const LONG_PTR previous = GetWindowLongPtrW(window, index);
     switch (index) {
-    case GWLP_USERDATA:
-        w->userData = value;
-        break;
-    case GWLP_ID:
-        w->id = int(value);
-        break;
+    case GWLP_USERDATA: w->userData = value; break;
+    case GWLP_ID: w->id = int(value); break;
     case GWL_STYLE:
         w->style = DWORD(value) & ~(WS_VISIBLE | WS_DISABLED);
         w->visible = (DWORD(value) & WS_VISIBLE) != 0;
@@ -307,10 +300,8 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
     WindowObject* w = object(window);
     if (!w) return 0;
     switch (index) {
-    case GWLP_USERDATA:
-        return w->userData;
-    case GWLP_ID:
-        return w->id;
+    case GWLP_USERDATA: return w->userData;
+    case GWLP_ID: return w->id;
     case GWL_STYLE:
         return LONG_PTR(w->style | (w->visible ? WS_VISIBLE : 0) | (w->enabled ? 0 : WS_DISABLED));
     default:
@@ -548,12 +539,8 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         buffer[count] = u'\0';
         return LRESULT(count);
     }
-    case WM_GETTEXTLENGTH:
-        return LRESULT(w->text.size());
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    default:
-        return 0;
+    case WM_GETTEXTLENGTH: return LRESULT(w->text.size());
+    case WM_CLOSE: DestroyWindow(window); return 0;
+    default: return 0;
     }
 }

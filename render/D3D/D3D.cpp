@@ -13,8 +13,8 @@
 #include "core/Log.h"
 #include "core/Report.h"
 #include "d3d9/D3DX9.h"
-#include "win/Win.h"
 #include "sys/Unicode.h"
+#include "win/Win.h"
 
 namespace D3D {
 
@@ -68,9 +68,10 @@ void enumerateResolutions() {
         ++count;
     }
     resolutions.adjust(count);
-    std::sort(resolutions.items, resolutions.items + count, [](const Resolution& a, const Resolution& b) {
-        return a.width != b.width ? a.width < b.width : a.height < b.height;
-    });
+    std::sort(resolutions.items, resolutions.items + count,
+              [](const Resolution& a, const Resolution& b) {
+                  return a.width != b.width ? a.width < b.width : a.height < b.height;
+              });
 }
 
 void logAdapterIdentifier() {
@@ -96,8 +97,8 @@ bool depthFormatOk(const Device::DeviceSettings& settings, D3DFORMAT candidate) 
     const auto adapter = D3DFORMAT(settings.adapterFormat);
     return SUCCEEDED(direct3D->CheckDeviceFormat(0, D3DDEVTYPE_HAL, adapter, D3DUSAGE_DEPTHSTENCIL,
                                                  D3DRTYPE_SURFACE, candidate)) &&
-           SUCCEEDED(direct3D->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, adapter,
-                                                      D3DFORMAT(settings.backBufferFormat), candidate));
+           SUCCEEDED(direct3D->CheckDepthStencilMatch(
+               0, D3DDEVTYPE_HAL, adapter, D3DFORMAT(settings.backBufferFormat), candidate));
 }
 
 } // namespace
@@ -139,7 +140,8 @@ int32_t init() {
     // no library to look for and nothing to report about one.
 
     for (int32_t attempt = 0; attempt < 500; ++attempt) {
-        direct3D = direct3DFactory() ? direct3DFactory()(D3D_SDK_VERSION) : Direct3DCreate9(D3D_SDK_VERSION);
+        direct3D = direct3DFactory() ? direct3DFactory()(D3D_SDK_VERSION)
+                                     : Direct3DCreate9(D3D_SDK_VERSION);
         if (!direct3D) {
             showMissingDirectX();
             return 0;
@@ -284,9 +286,12 @@ String presentIntervalName(UINT interval) {
 
 void logPresentParameters(const D3DPRESENT_PARAMETERS& p) {
     String multiSample;
-    if (p.MultiSampleType == D3DMULTISAMPLE_NONE) multiSample = u"D3DMULTISAMPLE_NONE";
-    else if (p.MultiSampleType == D3DMULTISAMPLE_NONMASKABLE) multiSample = u"D3DMULTISAMPLE_NONMASKABLE";
-    else multiSample.format(u"D3DMULTISAMPLE_%i_SAMPLES", p.MultiSampleType);
+    if (p.MultiSampleType == D3DMULTISAMPLE_NONE)
+        multiSample = u"D3DMULTISAMPLE_NONE";
+    else if (p.MultiSampleType == D3DMULTISAMPLE_NONMASKABLE)
+        multiSample = u"D3DMULTISAMPLE_NONMASKABLE";
+    else
+        multiSample.format(u"D3DMULTISAMPLE_%i_SAMPLES", p.MultiSampleType);
     const char16_t* swapEffect = p.SwapEffect == D3DSWAPEFFECT_DISCARD ? u"D3DSWAPEFFECT_DISCARD"
                                  : p.SwapEffect == D3DSWAPEFFECT_FLIP  ? u"D3DSWAPEFFECT_FLIP"
                                  : p.SwapEffect == D3DSWAPEFFECT_COPY  ? u"D3DSWAPEFFECT_COPY"
@@ -295,7 +300,8 @@ void logPresentParameters(const D3DPRESENT_PARAMETERS& p) {
     log(u"- D3DPRESENT_PARAMETERS ----------------------------------");
     // Window handles were 32-bit where this line was laid out; the low half
     // still tells windows apart in a log.
-    log(u"| hDeviceWindow              = 0x%08X", uint32_t(reinterpret_cast<uintptr_t>(p.hDeviceWindow)));
+    log(u"| hDeviceWindow              = 0x%08X",
+        uint32_t(reinterpret_cast<uintptr_t>(p.hDeviceWindow)));
     log(u"| Windowed                   = %i", p.Windowed);
     log(u"| BackBufferWidth            = %i", p.BackBufferWidth);
     log(u"| BackBufferHeight           = %i", p.BackBufferHeight);
@@ -335,20 +341,27 @@ D3DFORMAT chooseBackBufferFormat(Device::DeviceSettings& settings, int32_t fullS
         settings.backBufferFormat = backBuffer;
     };
     if (settings.bits32) {
-        if (deviceTypeOk(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8)) store(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8);
-        else if (deviceTypeOk(D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8)) store(D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8);
+        if (deviceTypeOk(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8))
+            store(D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8);
+        else if (deviceTypeOk(D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8))
+            store(D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8);
     }
     if (settings.backBufferFormat) return D3DFORMAT(settings.backBufferFormat);
-    if (deviceTypeOk(D3DFMT_R5G6B5, D3DFMT_R5G6B5)) store(D3DFMT_R5G6B5, D3DFMT_R5G6B5);
-    else if (deviceTypeOk(D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5)) store(D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5);
-    else if (deviceTypeOk(D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5)) store(D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5);
+    if (deviceTypeOk(D3DFMT_R5G6B5, D3DFMT_R5G6B5))
+        store(D3DFMT_R5G6B5, D3DFMT_R5G6B5);
+    else if (deviceTypeOk(D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5))
+        store(D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5);
+    else if (deviceTypeOk(D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5))
+        store(D3DFMT_X1R5G5B5, D3DFMT_X1R5G5B5);
     return D3DFORMAT(settings.backBufferFormat);
 }
 
 D3DFORMAT chooseDepthStencilFormat(Device::DeviceSettings& settings) {
     if (!direct3D) return D3DFMT_UNKNOWN;
-    static const D3DFORMAT deep[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D32, D3DFMT_D24X8, D3DFMT_D16};
-    static const D3DFORMAT shallow[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32};
+    static const D3DFORMAT deep[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D32, D3DFMT_D24X8,
+                                     D3DFMT_D16};
+    static const D3DFORMAT shallow[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D16, D3DFMT_D24X8,
+                                        D3DFMT_D32};
     for (D3DFORMAT candidate : settings.bits32 ? deep : shallow)
         if (depthFormatOk(settings, candidate)) return candidate;
     return D3DFMT_UNKNOWN;
@@ -406,7 +419,8 @@ MultiSampleSupport queryMultiSample() {
     const D3DFORMAT backBuffer = chooseBackBufferFormat(settings, 0);
     const D3DFORMAT depth = chooseDepthStencilFormat(settings);
     auto passes = [&](D3DFORMAT format, D3DMULTISAMPLE_TYPE type, DWORD* quality) {
-        return SUCCEEDED(direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, format, 1, type, quality));
+        return SUCCEEDED(
+            direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, format, 1, type, quality));
     };
     DWORD quality = 0;
     if (passes(backBuffer, D3DMULTISAMPLE_NONMASKABLE, &quality) &&
@@ -445,11 +459,14 @@ void logDeviceLost() {
         return;
     }
     const HRESULT result = currentDevice->TestCooperativeLevel();
-    if (result == D3DERR_DEVICELOST) log(u"TestCooperativeLevel result: D3DERR_DEVICELOST");
-    else if (result == D3DERR_DEVICENOTRESET) log(u"TestCooperativeLevel result: D3DERR_DEVICENOTRESET");
+    if (result == D3DERR_DEVICELOST)
+        log(u"TestCooperativeLevel result: D3DERR_DEVICELOST");
+    else if (result == D3DERR_DEVICENOTRESET)
+        log(u"TestCooperativeLevel result: D3DERR_DEVICENOTRESET");
     else if (result == D3DERR_DRIVERINTERNALERROR)
         log(u"TestCooperativeLevel result: D3DERR_DRIVERINTERNALERROR");
-    else if (result == D3DERR_INVALIDCALL) log(u"TestCooperativeLevel result: D3DERR_INVALIDCALL");
+    else if (result == D3DERR_INVALIDCALL)
+        log(u"TestCooperativeLevel result: D3DERR_INVALIDCALL");
 }
 
 } // namespace D3D

@@ -66,9 +66,13 @@ void Device::TexProjList::remove(TextureProj* projector) {
     }
 }
 
-Device::~Device() { release(); }
+Device::~Device() {
+    release();
+}
 
-Device::SwapChain* Device::firstSwapChain() { return swapChains.head ? swapChains.head->item : nullptr; }
+Device::SwapChain* Device::firstSwapChain() {
+    return swapChains.head ? swapChains.head->item : nullptr;
+}
 
 void Device::clearSwapChains() {
     for (auto* node = swapChains.head; node; node = node->next) delete node->item;
@@ -93,14 +97,16 @@ void Device::release() {
     lost = 0;
 }
 
-int32_t Device::init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t, int32_t) {
+int32_t Device::init(const WinShell::Window& window, SwapChainInterface* callbacks, int32_t,
+                     int32_t) {
     setReportContext(u"D3D::Device", u"init");
     if (!direct3D) {
         log(u"Direct3D was not initialized. Please call first D3D::init()!");
         return 0;
     }
     if (!window.handle) {
-        log(u"Window handle is NULL. Please call first D3D::Device::createWindow() or D3D::Device::setWindow()!");
+        log(u"Window handle is NULL. Please call first D3D::Device::createWindow() or "
+            u"D3D::Device::setWindow()!");
         return 0;
     }
     // A second start begins from nothing rather than leaking the first device.
@@ -195,8 +201,9 @@ void Device::createSpriteQuad() {
         -0.5f, -0.5f, 0.0f, 0.0f, 1.0f, //
         0.5f,  -0.5f, 0.0f, 1.0f, 1.0f,
     };
-    if (FAILED(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_TEX1,
-                                          D3DPOOL_MANAGED, &spriteQuad, nullptr))) {
+    if (FAILED(device->CreateVertexBuffer(sizeof vertices, D3DUSAGE_WRITEONLY,
+                                          D3DFVF_XYZ | D3DFVF_TEX1, D3DPOOL_MANAGED, &spriteQuad,
+                                          nullptr))) {
         spriteQuad = nullptr;
         log(u"The sprite quad could not be created");
         return;
@@ -250,9 +257,9 @@ int32_t RenderTexture::createDeviceObjects() {
         surface = nullptr;
         return 0;
     }
-    if (depth && FAILED(currentDevice->CreateDepthStencilSurface(width, height, D3DFMT_D24S8,
-                                                                 D3DMULTISAMPLE_NONE, 0, 0,
-                                                                 &depthSurface, nullptr))) {
+    if (depth &&
+        FAILED(currentDevice->CreateDepthStencilSurface(
+            width, height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, 0, &depthSurface, nullptr))) {
         depthSurface = nullptr;
         return 0;
     }
@@ -289,8 +296,8 @@ RenderTexture* Device::getRenderTexture(uint32_t width, uint32_t height, D3DFORM
     auto* node = renderTextures.append(record);
     bool made = record->createDeviceObjects();
     if (made && lock)
-        made = record->lockTexture.create(String(u"Render Lock Texture"), width, height, 1, 0, format,
-                                          D3DPOOL_SYSTEMMEM) &&
+        made = record->lockTexture.create(String(u"Render Lock Texture"), width, height, 1, 0,
+                                          format, D3DPOOL_SYSTEMMEM) &&
                SUCCEEDED(record->lockTexture.texture()->GetSurfaceLevel(0, &record->lockSurface));
     if (made) return record;
     renderTextures.remove(node);
@@ -298,7 +305,8 @@ RenderTexture* Device::getRenderTexture(uint32_t width, uint32_t height, D3DFORM
     return nullptr;
 }
 
-IDirect3DIndexBuffer9* Device::createRepeatedIndexBuffer(const IndexPattern& pattern, int32_t copies) {
+IDirect3DIndexBuffer9* Device::createRepeatedIndexBuffer(const IndexPattern& pattern,
+                                                         int32_t copies) {
     if (!currentDevice) {
         log(u"There is no device to create an index buffer on");
         return nullptr;

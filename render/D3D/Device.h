@@ -18,7 +18,8 @@
 namespace D3D {
 
 // The line that frames each block of the device log.
-inline constexpr const char16_t* kRule = u"----------------------------------------------------------";
+inline constexpr const char16_t* kRule =
+    u"----------------------------------------------------------";
 
 // Releases a COM reference, if any, and forgets it.
 template <class T>
@@ -89,8 +90,8 @@ public:
     void setDefaultRenderStates();
     // A pooled render texture; the same width, height, format and key give the
     // same record unless the key is 0xFFFFFFFF. Null when it cannot be made.
-    RenderTexture* getRenderTexture(uint32_t width, uint32_t height, D3DFORMAT format,
-                                    uint32_t key, int32_t depth, int32_t lock);
+    RenderTexture* getRenderTexture(uint32_t width, uint32_t height, D3DFORMAT format, uint32_t key,
+                                    int32_t depth, int32_t lock);
     // copies × pattern length indices, copy k offset by k × (largest index + 1).
     IDirect3DIndexBuffer9* createRepeatedIndexBuffer(const IndexPattern& pattern, int32_t copies);
     // A textured rectangle in pixels; a texture size of 0 leaves the half-texel

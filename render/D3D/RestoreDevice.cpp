@@ -64,10 +64,12 @@ void Device::restoreDevice() {
             if (projector->hasShadowTarget()) projector->releaseShadowTarget();
             if (projector->hasSecondTarget()) projector->releaseSecondTarget();
         }
-        for (auto* node = renderTextures.head; node; node = node->next) node->item->releaseDeviceObjects();
+        for (auto* node = renderTextures.head; node; node = node->next)
+            node->item->releaseDeviceObjects();
         device->LightEnable(0, 0);
         releaseStateBlocks();
-        for (int32_t i = 0; i < texProjList.count; ++i) (*texProjList.projectors.get(i))->releaseDeviceObjects();
+        for (int32_t i = 0; i < texProjList.count; ++i)
+            (*texProjList.projectors.get(i))->releaseDeviceObjects();
         for (auto* node = swapChains.head; node; node = node->next) node->item->releaseBuffers();
         log(u"The buffers are successfull released");
         log(u"The memory is successfull released");
@@ -107,8 +109,10 @@ void Device::restoreDevice() {
             } else if (answer == D3DERR_INVALIDCALL) {
                 // Our rebuilt parameters may be what the device refuses; from
                 // the third refusal on, the last ones it accepted are used.
-                if (++invalidCalls <= 2) goOn = sleepFor(50);
-                else parameters = first->presentParameters;
+                if (++invalidCalls <= 2)
+                    goOn = sleepFor(50);
+                else
+                    parameters = first->presentParameters;
             } else {
                 goOn = sleepFor(50);
             }
@@ -134,13 +138,17 @@ void Device::restoreDevice() {
         projector->restoreState();
     }
     for (auto* node = swapChains.head; node; node = node->next) {
-        if (node == swapChains.head) node->item->attachImplicit();
-        else node->item->attachAdditional();
+        if (node == swapChains.head)
+            node->item->attachImplicit();
+        else
+            node->item->attachAdditional();
     }
     first->beginRender();
     setReportContext(u"D3D", u"restoreDevice");
-    for (auto* node = renderTextures.head; node; node = node->next) node->item->createDeviceObjects();
-    for (int32_t i = 0; i < texProjList.count; ++i) (*texProjList.projectors.get(i))->createTargets();
+    for (auto* node = renderTextures.head; node; node = node->next)
+        node->item->createDeviceObjects();
+    for (int32_t i = 0; i < texProjList.count; ++i)
+        (*texProjList.projectors.get(i))->createTargets();
     setDefaultRenderStates();
     // The camera moves by a hair, so whatever was cached for its old
     // position is worked out again on the next frame.

@@ -23,7 +23,9 @@ D3DMATRIX* currentView = nullptr;
 namespace {
 
 // Float render and sampler states travel as their bit patterns.
-DWORD floatBits(float value) { return std::bit_cast<DWORD>(value); }
+DWORD floatBits(float value) {
+    return std::bit_cast<DWORD>(value);
+}
 
 void describe(RenderTargetEntry& entry, IDirect3DSurface9* surface) {
     D3DSURFACE_DESC desc;
@@ -109,9 +111,9 @@ int32_t Device::SwapChain::attachAdditional() {
         return 0;
     }
     const D3DPRESENT_PARAMETERS& p = presentParameters;
-    result = currentDevice->CreateDepthStencilSurface(p.BackBufferWidth, p.BackBufferHeight,
-                                                      p.AutoDepthStencilFormat, p.MultiSampleType,
-                                                      p.MultiSampleQuality, 0, &depthSurface, nullptr);
+    result = currentDevice->CreateDepthStencilSurface(
+        p.BackBufferWidth, p.BackBufferHeight, p.AutoDepthStencilFormat, p.MultiSampleType,
+        p.MultiSampleQuality, 0, &depthSurface, nullptr);
     if (FAILED(result)) {
         depthSurface = nullptr;
         log(u"CreateDepthStencilSurface: %s", errorName(result));
@@ -168,7 +170,8 @@ void Device::SwapChain::beginRender() {
     RenderTargetEntry& base = targets[0];
     if (!base.color) {
         const HRESULT result =
-            swapChain ? swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &base.color) : D3DERR_INVALIDCALL;
+            swapChain ? swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &base.color)
+                      : D3DERR_INVALIDCALL;
         if (FAILED(result)) {
             base.color = nullptr;
             log(u"GetBackBuffer: %s", errorName(result));

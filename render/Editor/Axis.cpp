@@ -33,18 +33,36 @@ struct AxisShape {
 
 constexpr AxisShape kShapes[3] = {
     {kXColor,
-     {{0, 0, 0}, {6, 0, 0}, {5.8f, 0, -0.2f}, {5.8f, 0, 0.2f},
-      {6.5f, 0, -0.15f}, {6.9f, 0, 0.15f}, {6.5f, 0, 0.15f}, {6.9f, 0, -0.15f}},
+     {{0, 0, 0},
+      {6, 0, 0},
+      {5.8f, 0, -0.2f},
+      {5.8f, 0, 0.2f},
+      {6.5f, 0, -0.15f},
+      {6.9f, 0, 0.15f},
+      {6.5f, 0, 0.15f},
+      {6.9f, 0, -0.15f}},
      {{0, 1}, {1, 2}, {1, 3}, {4, 5}, {6, 7}},
      5},
     {kYColor,
-     {{0, 0, 0}, {0, 6, 0}, {-0.2f, 5.8f, 0}, {0.2f, 5.8f, 0},
-      {0, 6.5f, 0}, {0, 6.7f, 0}, {-0.15f, 6.9f, 0}, {0.15f, 6.9f, 0}},
+     {{0, 0, 0},
+      {0, 6, 0},
+      {-0.2f, 5.8f, 0},
+      {0.2f, 5.8f, 0},
+      {0, 6.5f, 0},
+      {0, 6.7f, 0},
+      {-0.15f, 6.9f, 0},
+      {0.15f, 6.9f, 0}},
      {{0, 1}, {1, 2}, {1, 3}, {4, 5}, {5, 6}, {5, 7}},
      6},
     {kZColor,
-     {{0, 0, 0}, {0, 0, 6}, {-0.2f, 0, 5.8f}, {0.2f, 0, 5.8f},
-      {0.15f, 0, 6.5f}, {-0.15f, 0, 6.5f}, {0.15f, 0, 6.9f}, {-0.15f, 0, 6.9f}},
+     {{0, 0, 0},
+      {0, 0, 6},
+      {-0.2f, 0, 5.8f},
+      {0.2f, 0, 5.8f},
+      {0.15f, 0, 6.5f},
+      {-0.15f, 0, 6.5f},
+      {0.15f, 0, 6.9f},
+      {-0.15f, 0, 6.9f}},
      {{0, 1}, {1, 2}, {1, 3}, {4, 5}, {5, 6}, {6, 7}},
      6},
 };
@@ -87,7 +105,8 @@ void EditorAxis::buildGrid(float half) {
     gridVertices_.reserve(4 + 4 * kGridLines);
     gridIndices_.reserve(8 + 4 * kGridLines);
     // The outline shares its four corners.
-    const Point corners[4] = {{-half, 0, -half}, {-half, 0, half}, {half, 0, half}, {half, 0, -half}};
+    const Point corners[4] = {
+        {-half, 0, -half}, {-half, 0, half}, {half, 0, half}, {half, 0, -half}};
     for (const Point& c : corners) gridVertices_.push_back(LineVertex{c.x, 0.0f, c.z, kGridMajor});
     for (uint16_t c = 0; c < 4; ++c) {
         gridIndices_.push_back(c);
@@ -111,11 +130,13 @@ void EditorAxis::draw(int32_t fogEnabled) const {
     d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     d->SetRenderState(D3DRS_LIGHTING, FALSE);
     d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    drawLines(d, gridVertices_.data(), gridVertices_.size(), gridIndices_.data(), gridIndices_.size());
+    drawLines(d, gridVertices_.data(), gridVertices_.size(), gridIndices_.data(),
+              gridIndices_.size());
     d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
     drawLines(d, axisVertices_, std::size(axisVertices_), axisIndices_, std::size(axisIndices_));
     d->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
-    drawLines(d, gridVertices_.data(), gridVertices_.size(), gridIndices_.data(), gridIndices_.size());
+    drawLines(d, gridVertices_.data(), gridVertices_.size(), gridIndices_.data(),
+              gridIndices_.size());
     d->SetRenderState(D3DRS_COLORWRITEENABLE, 15);
     d->SetRenderState(D3DRS_LIGHTING, TRUE);
     if (fogEnabled) d->SetRenderState(D3DRS_FOGENABLE, TRUE);

@@ -207,8 +207,7 @@ void Editor::onMessage(UINT message) {
             releaseCursor();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

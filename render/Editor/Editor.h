@@ -53,7 +53,7 @@ public:
     bool dragging[3] = {}; // the same order
     bool viewDragging = false;
     bool ctrlSeen = false;
-    float yaw = 135.0f;  // degrees
+    float yaw = 135.0f; // degrees
     float pitch = -25.0f;
     float zoom = 3.0f;
     float zoomMinimum = 1.0f;

@@ -15,11 +15,21 @@ constexpr D3DCOLOR kHoverColor = 0xFFFFFF00u;
 // so that every face keeps its own normal.
 constexpr int kConeVertices = EditorJustification::kConeSegments * 6;
 
-vec3d operator+(vec3d a, vec3d b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-vec3d operator-(vec3d a, vec3d b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-vec3d operator*(vec3d a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float dot(vec3d a, vec3d b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-vec3d cross(vec3d a, vec3d b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+vec3d operator+(vec3d a, vec3d b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+vec3d operator-(vec3d a, vec3d b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+vec3d operator*(vec3d a, float s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+float dot(vec3d a, vec3d b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+vec3d cross(vec3d a, vec3d b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 vec3d normalised(vec3d v) {
     const float length = std::sqrt(dot(v, v));
     return length > 0.0f ? v * (1.0f / length) : v;

@@ -63,8 +63,8 @@ TEST(CommandLine, AWordThatIsNeitherACommandNorAFileIsAUsageError) {
         },
         10);
     ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status << " (a blocked open?)";
-    EXPECT_EQ(outcome.report, "embossa: log file '" + (temp / "log").string() +
-                                  "' is a pipe that nobody reads\n");
+    EXPECT_EQ(outcome.report,
+              "embossa: log file '" + (temp / "log").string() + "' is a pipe that nobody reads\n");
 }
 
 TEST(CommandLine, OutputThatCannotBeWrittenFailsTheRun) {
@@ -89,8 +89,7 @@ TEST(CommandLine, AFileSizeLimitFailsTheSaveAndLeavesNoTemporary) {
     ASSERT_TRUE(fs::exists(program)) << program;
     TempFolder temp;
     std::string picture = "P6\n16 16\n255\n";
-    for (int i = 0; i < 16 * 16 * 3; ++i)
-        picture += char(i * 7);
+    for (int i = 0; i < 16 * 16 * 3; ++i) picture += char(i * 7);
     TempFolder::writeBytes(temp / "in.ppm", picture);
     TempFolder::writeBytes(temp / "out.obj", "old relief");
     const std::string errors = (temp / "errors.txt").string();

@@ -42,7 +42,9 @@ std::string ppm(int w, int h, const Picture& picture) {
     return bytes;
 }
 
-Rgb redIf(bool on) { return on ? Rgb{255, 0, 0} : Rgb{0, 0, 0}; }
+Rgb redIf(bool on) {
+    return on ? Rgb{255, 0, 0} : Rgb{0, 0, 0};
+}
 
 using commandrun::Result;
 
@@ -86,7 +88,8 @@ TEST_F(ConvertCommand, OneImageGoesToTestObjBesideItWithTheDialogsBytes) {
     ASSERT_EQ(result.code, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out, (folder / "test.obj").string() + "\n");
-    EXPECT_EQ(read("test.obj"), uniformRelief(0, 255)) << "default placement is x / y, as the dialog starts";
+    EXPECT_EQ(read("test.obj"), uniformRelief(0, 255))
+        << "default placement is x / y, as the dialog starts";
 
     // A relative image path still writes beside the image, not at the root.
     const fs::path previous = fs::current_path();
@@ -99,7 +102,8 @@ TEST_F(ConvertCommand, OneImageGoesToTestObjBesideItWithTheDialogsBytes) {
 
 TEST_F(ConvertCommand, PreviewRowZeroIsTheImagesBottomLine) {
     // 128 x 128 is kept as it is; the bottom quarter is red.
-    const std::string path = image("bottom.ppm", 128, 128, [](int, int y) { return redIf(y >= 96); });
+    const std::string path =
+        image("bottom.ppm", 128, 128, [](int, int y) { return redIf(y >= 96); });
     const Result result = run({path, "--axis", "xz", "-o", (folder / "bottom.obj").string()});
     ASSERT_EQ(result.code, 0) << result.err;
     const std::string obj = read("bottom.obj");
@@ -147,7 +151,8 @@ TEST_F(ConvertCommand, AxisAndFlipOptionsSetWhatTheRadioButtonsAndCheckBoxesSet)
         return Rgb{uint8_t(x + (127 - y)), 0, 0};
     });
     auto corners = [&](std::vector<std::string> flips) {
-        std::vector<std::string> args = {ramp, "--axis", "xz", "-o", (folder / "ramp.obj").string()};
+        std::vector<std::string> args = {ramp, "--axis", "xz", "-o",
+                                         (folder / "ramp.obj").string()};
         args.insert(args.end(), flips.begin(), flips.end());
         EXPECT_EQ(run(args).code, 0);
         const std::string obj = read("ramp.obj");
@@ -172,7 +177,8 @@ TEST_F(ConvertCommand, SeveralImagesAreEachNamedAfterThemselves) {
     fs::create_directory(folder / "out");
     result = run({a, b, "-o", (folder / "out").string(), "--axis", "xz"});
     ASSERT_EQ(result.code, 0) << result.err;
-    EXPECT_EQ(result.out, (folder / "out" / "a.obj").string() + "\n" + (folder / "out" / "b.obj").string() + "\n");
+    EXPECT_EQ(result.out, (folder / "out" / "a.obj").string() + "\n" +
+                              (folder / "out" / "b.obj").string() + "\n");
     EXPECT_EQ(read("out/b.obj"), uniformRelief(1, 0));
 
     // One image and -o naming a folder: named after the image there too.
@@ -186,7 +192,8 @@ TEST_F(ConvertCommand, NoTwoImagesEverWriteOneFile) {
     TempFolder::writeBytes(folder / "x" / "a.ppm", ppm(2, 2, [](int, int) { return redIf(true); }));
     const std::string a = image("a.ppm", 2, 2, [](int, int) { return redIf(true); });
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{a, (folder / "x" / "a.ppm").string(), "-o", (folder / "out").string()},
+         {std::vector<std::string>{a, (folder / "x" / "a.ppm").string(), "-o",
+                                   (folder / "out").string()},
           std::vector<std::string>{a, a}}) {
         const Result result = run(args);
         EXPECT_EQ(result.code, 2);
@@ -196,7 +203,8 @@ TEST_F(ConvertCommand, NoTwoImagesEverWriteOneFile) {
     EXPECT_TRUE(fs::is_empty(folder / "out"));
     EXPECT_FALSE(fs::exists(folder / "a.obj"));
     // Several images want a folder that exists.
-    EXPECT_EQ(run({a, (folder / "x" / "a.ppm").string(), "-o", (folder / "nowhere").string()}).code, 2);
+    EXPECT_EQ(run({a, (folder / "x" / "a.ppm").string(), "-o", (folder / "nowhere").string()}).code,
+              2);
 }
 
 TEST_F(ConvertCommand, ArchiveEntriesWriteBesideTheArchive) {
@@ -219,7 +227,8 @@ TEST_F(ConvertCommand, ArchiveEntriesWriteBesideTheArchive) {
     EXPECT_TRUE(fs::exists(folder / "art" / "h.obj"));
     EXPECT_TRUE(fs::exists(folder / "b.obj"));
 
-    result = run({(folder / "art" / "set.pack").string() + ":pics/missing.ppm", "-o", (folder / "m.obj").string()});
+    result = run({(folder / "art" / "set.pack").string() + ":pics/missing.ppm", "-o",
+                  (folder / "m.obj").string()});
     EXPECT_EQ(result.code, 1);
     EXPECT_NE(result.err.find("set.pack' has no entry 'pics/missing.ppm'"), std::string::npos)
         << result.err;

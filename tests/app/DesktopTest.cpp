@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "X11Desktop.h"
 #include "app/WinMain.h"
-#include "support/WinTestDriver.h"
 #include "core/FrameTimer.h"
 #include "render/D3D/D3D.h"
 #include "support/Watchdog.h"
-#include "X11Desktop.h"
+#include "support/WinTestDriver.h"
 #include "win/Win.h"
 
 namespace {
@@ -59,7 +59,8 @@ TEST_F(DesktopTest, MinimisedAndRestoredAHundredTimesTheViewDrawsAgainAndEscapeS
         if (!IsWindow(dialog)) return;
         switch (stage) {
         case Stage::Find:
-            if ((client = desktop.clientTitled("Embossa")) && frameNumber > 3) stage = Stage::Minimise;
+            if ((client = desktop.clientTitled("Embossa")) && frameNumber > 3)
+                stage = Stage::Minimise;
             break;
         case Stage::Minimise:
             desktop.minimise(client);

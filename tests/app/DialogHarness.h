@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/WinMain.h"
-#include "support/WinTestDriver.h"
 #include "core/FrameTimer.h"
+#include "support/WinTestDriver.h"
 #include "win/Win.h"
 
 class DialogHarness : public ::testing::Test {

@@ -3,28 +3,28 @@
 // go in as SDL events, and what the dialog shows is read back from it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sys/stat.h>
-#include <filesystem>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
-#include <utility>
 #include <string>
+#include <sys/stat.h>
+#include <utility>
 
-#include "app/CommandLine.h"
-#include "support/WinTestDriver.h"
-#include "app/WinMain.h"
 #include "DialogHarness.h"
+#include "app/CommandLine.h"
+#include "app/WinMain.h"
+#include "core/FrameTimer.h"
 #include "core/Language.h"
 #include "core/Log.h"
 #include "core/RelationReader.h"
-#include "core/FrameTimer.h"
 #include "d3d9/ImageCodec.h"
 #include "resources/Resources.h"
 #include "support/TempFolder.h"
+#include "support/WinTestDriver.h"
 #include "sys/Unicode.h"
 #include "win/FileDialog.h"
 #include "win/Win.h"
@@ -62,8 +62,8 @@ TEST_F(DialogTest, OpensDialog101WithItsControlsAndEndsWithMinusOne) {
                                          topLeft.y + r.bottom - r.top}});
         }
         xyOn = checked(dialog, 1008);
-        othersOff = !checked(dialog, 1007) && !checked(dialog, 1009) &&
-                    !checked(dialog, 1010) && !checked(dialog, 1011);
+        othersOff = !checked(dialog, 1007) && !checked(dialog, 1009) && !checked(dialog, 1010) &&
+                    !checked(dialog, 1011);
         win::test::pressKey(VK_ESCAPE);
     });
     EXPECT_EQ(result, -1);
@@ -153,7 +153,9 @@ TEST_F(DialogTest, ShowsPreviewViewAndButtonsAsDrawn) {
         return shot.pixels.empty() ? 0.0 : double(hits) / double(shot.pixels.size());
     };
     const auto is = [](uint32_t colour) { return [colour](uint32_t p) { return p == colour; }; };
-    const auto luminance = [](uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF); };
+    const auto luminance = [](uint32_t p) {
+        return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
+    };
 
     // The bitmap static grows to the 120 x 120 preview: the placeholder's
     // red and navy squares, half each but for the blended edges.
@@ -339,9 +341,10 @@ TEST_F(DialogTest, SaveWritesWhatConvertWritesForTheSameImage) {
     EXPECT_NE(bottomLeft.a, 0); // decoded, not the cleared buffer
 
     const auto fromConvert = temp / "convert.obj";
-    ASSERT_EQ(app::runCommandLine({"convert", image.string(), "--flip-x", "-o", fromConvert.string()},
-                                  stdout, stderr),
-              0);
+    ASSERT_EQ(
+        app::runCommandLine({"convert", image.string(), "--flip-x", "-o", fromConvert.string()},
+                            stdout, stderr),
+        0);
     const std::string fromDialog = TempFolder::readBytes(temp / "test.obj");
     EXPECT_GT(fromDialog.size(), 100000u);
     EXPECT_EQ(fromDialog, TempFolder::readBytes(fromConvert));
@@ -363,7 +366,8 @@ TEST_F(DialogTest, FailuresShowABoxNamingTheFileAndTheReason) {
         boxes.clear();
         application().pendingImage = String(sys::utf8ToUtf16((temp / name).string()).c_str());
         double placeholder = 0;
-        runSteps({{2, [&](HWND dialog) {
+        runSteps({{2,
+                   [&](HWND dialog) {
                        // The share of the placeholder's pure red and navy squares.
                        int hits = 0;
                        for (int y = 0; y < 120; ++y)

@@ -11,24 +11,30 @@
 #include <cmath>
 #include <random>
 
+#include "ReliefSupport.h"
 #include "app/HeightField.h"
 #include "core/TableSqrt.h"
-#include "ReliefSupport.h"
 
 namespace {
 
-using relief::Point;
 using relief::normal;
+using relief::Point;
 using relief::position;
 
 constexpr int N = 120;
 constexpr int32_t kBase = N * N; // b: the first corner vertex
 
-uint8_t black(int, int) { return 0; }
-uint8_t red(int, int) { return 255; }
+uint8_t black(int, int) {
+    return 0;
+}
+uint8_t red(int, int) {
+    return 255;
+}
 
 // 1 + red / 255 in the builder's own float steps, for pictures of S.y = 1.
-float heightOf(int r) { return float(r) * 0.003921569f * 1.0f + 1.0f; }
+float heightOf(int r) {
+    return float(r) * 0.003921569f * 1.0f + 1.0f;
+}
 
 TEST(HeightField, BlackPictureGivesAFlatTopAtOneOverFourBaseCorners) {
     auto tool = relief::tool(1, 0, black);
@@ -62,8 +68,7 @@ TEST(HeightField, OnlyTheRedByteSetsTheHeight) {
     // Blue and green at full strength over red 0: still the floor.
     tool->preview.create(nullptr, 0, 32, N, N);
     for (int y = 0; y < N; ++y)
-        for (int x = 0; x < N; ++x)
-            *tool->preview.pixelAt(x, y) = Color{255, 255, 0, 255};
+        for (int x = 0; x < N; ++x) *tool->preview.pixelAt(x, y) = Color{255, 255, 0, 255};
     tool->rebuildMesh();
     for (int32_t v = 0; v < N * N; ++v)
         ASSERT_EQ(position(tool->mesh, v)[1], 1.0f) << "vertex " << v;
@@ -152,7 +157,8 @@ TEST(HeightField, IndexListStartsWithTheFirstCellAndEndsWithTheBottom) {
               (std::vector<int>{b + 8, b + 9, b + 10, b + 10, b + 9, b + 11}));
     // The first wall fans from A over row 0's copies and closes on B.
     const int32_t wall = 6 * (N - 1) * (N - 1);
-    EXPECT_EQ((std::vector<int>(index + wall, index + wall + 3)), (std::vector<int>{b, b + 12, b + 13}));
+    EXPECT_EQ((std::vector<int>(index + wall, index + wall + 3)),
+              (std::vector<int>{b, b + 12, b + 13}));
     const int32_t closing = wall + 3 * (N - 1);
     EXPECT_EQ((std::vector<int>(index + closing, index + closing + 3)),
               (std::vector<int>{b, b + 12 + N - 1, b + 1}));
@@ -167,28 +173,34 @@ void expectClosedOutward(MeshTools& mesh, const std::string& label) {
     std::vector<Key> keys(size_t(mesh.vertexCount()));
     for (int32_t v = 0; v < mesh.vertexCount(); ++v) {
         const Point p = position(mesh, v);
-        keys[size_t(v)] = {std::bit_cast<uint32_t>(p[0]), std::bit_cast<uint32_t>(p[1]), std::bit_cast<uint32_t>(p[2])};
+        keys[size_t(v)] = {std::bit_cast<uint32_t>(p[0]), std::bit_cast<uint32_t>(p[1]),
+                           std::bit_cast<uint32_t>(p[2])};
     }
     std::vector<Key> distinct = keys;
     std::sort(distinct.begin(), distinct.end());
     std::vector<uint64_t> id(keys.size());
     for (size_t v = 0; v < keys.size(); ++v)
-        id[v] = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), keys[v]) - distinct.begin());
+        id[v] = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), keys[v]) -
+                         distinct.begin());
 
     std::vector<uint64_t> edges;
     double volume = 0;
     const uint16_t* index = mesh.indices();
     for (int32_t t = 0; t < mesh.indexCount(); t += 3) {
-        for (int k = 0; k < 3; ++k) edges.push_back(id[index[t + k]] << 32 | id[index[t + (k + 1) % 3]]);
-        const Point a = position(mesh, index[t]), b = position(mesh, index[t + 1]), c = position(mesh, index[t + 2]);
+        for (int k = 0; k < 3; ++k)
+            edges.push_back(id[index[t + k]] << 32 | id[index[t + (k + 1) % 3]]);
+        const Point a = position(mesh, index[t]), b = position(mesh, index[t + 1]),
+                    c = position(mesh, index[t + 2]);
         volume += (double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) -
                    double(a[1]) * (double(b[0]) * c[2] - double(b[2]) * c[0]) +
-                   double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) / 6.0;
+                   double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) /
+                  6.0;
     }
     std::sort(edges.begin(), edges.end());
     int open = 0;
     for (size_t e = 0; e < edges.size(); ++e) {
-        const bool repeated = (e > 0 && edges[e - 1] == edges[e]) || (e + 1 < edges.size() && edges[e + 1] == edges[e]);
+        const bool repeated = (e > 0 && edges[e - 1] == edges[e]) ||
+                              (e + 1 < edges.size() && edges[e + 1] == edges[e]);
         const uint64_t back = edges[e] << 32 | edges[e] >> 32;
         if (repeated || !std::binary_search(edges.begin(), edges.end(), back)) ++open;
     }
@@ -204,7 +216,8 @@ TEST(HeightField, BlockIsClosedAndFacesOutwardForEveryPlacement) {
     for (uint8_t& r : noise) r = uint8_t(random());
     for (int32_t axisMode = 0; axisMode < 3; ++axisMode)
         for (int32_t flipFlags = 0; flipFlags < 4; ++flipFlags) {
-            auto tool = relief::tool(axisMode, flipFlags, [&](int x, int y) { return noise[y * N + x]; });
+            auto tool =
+                relief::tool(axisMode, flipFlags, [&](int x, int y) { return noise[y * N + x]; });
             tool->rebuildMesh();
             expectClosedOutward(tool->mesh, "axis " + std::to_string(axisMode) + ", flags " +
                                                 std::to_string(flipFlags));
@@ -277,7 +290,8 @@ TEST(FaceNormals, LastTriangleWinsDegenerateGivesZeroAndTheTableRootScales) {
     const float length = 3.0f * 1.7f;
     const float scaled = length * (1.0f / tableSqrt(length * length));
     EXPECT_EQ(normal(mesh, 1), (Point{0, scaled, 0}));
-    EXPECT_NE(scaled, length * (1.0f / std::sqrt(length * length))) << "pick a length the table rounds";
+    EXPECT_NE(scaled, length * (1.0f / std::sqrt(length * length)))
+        << "pick a length the table rounds";
     EXPECT_EQ(normal(mesh, 0), (Point{0, 0, 0})) << "the degenerate triangle came last";
     const Point n2 = normal(mesh, 2);
     EXPECT_NE(n2, normal(mesh, 1));

@@ -57,14 +57,18 @@ size_t countPrefix(const std::string& text, const std::string& prefix) {
 // Collects the log while a test runs.
 class LogLines {
 public:
-    LogLines() : sink_([this](const String& line) { text += sys::utf16ToUtf8({line.text(), size_t(line.length)}) + "\n"; }) {}
+    LogLines()
+        : sink_([this](const String& line) {
+              text += sys::utf16ToUtf8({line.text(), size_t(line.length)}) + "\n";
+          }) {}
     std::string text;
 
 private:
     ScopedLogSink sink_;
 };
 
-std::unique_ptr<Embossa> builtTool(int32_t axisMode, uint8_t (*red)(int, int) = [](int, int) -> uint8_t { return 0; }) {
+std::unique_ptr<Embossa> builtTool(
+    int32_t axisMode, uint8_t (*red)(int, int) = [](int, int) -> uint8_t { return 0; }) {
     auto tool = relief::tool(axisMode, 0, red);
     tool->rebuildMesh();
     return tool;
@@ -105,9 +109,10 @@ TEST(ObjText, QuarterTurnsLeaveNegativeZeroInTheFile) {
 }
 
 TEST(ObjText, NumbersPrintExactlyAsPrintfPrintsThem) {
-    std::vector<float> values = {0.0f, -0.0f, -4.371139e-8f, 4.371139e-8f, 0.0000005f, -0.0000005f,
-                                 0.0000015f, 2.5e-7f, 0.1f, 1.0f / 3.0f, 123.4567895f, 1e10f,
-                                 16777217.0f, -3.4e38f, FLT_MAX, FLT_MIN, -FLT_MIN, 4.916667f};
+    std::vector<float> values = {0.0f,         -0.0f,      -4.371139e-8f, 4.371139e-8f, 0.0000005f,
+                                 -0.0000005f,  0.0000015f, 2.5e-7f,       0.1f,         1.0f / 3.0f,
+                                 123.4567895f, 1e10f,      16777217.0f,   -3.4e38f,     FLT_MAX,
+                                 FLT_MIN,      -FLT_MIN,   4.916667f};
     std::mt19937 random(5);
     std::uniform_int_distribution<uint32_t> bits(0, 0xFF7FFFFFu); // finite, both signs
     while (values.size() < 3000) {
@@ -150,7 +155,8 @@ TEST(SaveFormats, ExtensionPicksTheFormatWhateverItsCase) {
     EXPECT_EQ(triangles, 28804u);
     float first[12];
     std::memcpy(first, stl.data() + 84, sizeof first);
-    EXPECT_EQ((relief::Point{first[0], first[1], first[2]}), (relief::Point{0, 1, 0})); // the top faces up
+    EXPECT_EQ((relief::Point{first[0], first[1], first[2]}),
+              (relief::Point{0, 1, 0})); // the top faces up
     EXPECT_EQ((relief::Point{first[6], first[7], first[8]}), relief::position(mesh, 120));
 
     ASSERT_TRUE(mesh_file::save(mesh, enginePath(folder / "relief.ply")));
@@ -175,7 +181,8 @@ TEST(SaveFormats, UnknownExtensionWritesNothingAndKeepsTheOldFile) {
     EXPECT_FALSE(mesh_file::save(mesh, enginePath(folder / "noextension")));
     EXPECT_EQ(TempFolder::readBytes(folder / "notes.txt"), "keep me");
     EXPECT_FALSE(fs::exists(folder / "noextension"));
-    EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot write"), std::string::npos) << log.text;
+    EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot write"), std::string::npos)
+        << log.text;
     EXPECT_EQ(std::u16string(reportClass), u"MeshTools");
     EXPECT_EQ(std::u16string(reportFunction), u"save");
 }
@@ -201,8 +208,10 @@ TEST(SaveFormats, BackslashesSeparateFoldersAsTheDialogJoinsThem) {
     ASSERT_TRUE(mesh_file::save(mesh, path));
     EXPECT_EQ(TempFolder::readBytes(folder / "pics" / "test.obj"), kEmptyObj);
 
-    EXPECT_EQ(std::u16string(Embossa::savePath(String(u"C:\\a/b\\c.png")).text()), u"C:\\a\\test.obj");
-    EXPECT_EQ(std::u16string(Embossa::savePath(String(u"C:\\img\\a.png")).text()), u"C:\\img\\test.obj");
+    EXPECT_EQ(std::u16string(Embossa::savePath(String(u"C:\\a/b\\c.png")).text()),
+              u"C:\\a\\test.obj");
+    EXPECT_EQ(std::u16string(Embossa::savePath(String(u"C:\\img\\a.png")).text()),
+              u"C:\\img\\test.obj");
     EXPECT_EQ(std::u16string(Embossa::savePath(String(u"")).text()), u"\\test.obj");
 }
 
@@ -254,7 +263,8 @@ TEST_F(SafeSave, FileSizeLimitInAChildProcess) {
     ::close(pipeEnds[1]);
     std::string reason;
     char chunk[256];
-    for (ssize_t n; (n = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;) reason.append(chunk, size_t(n));
+    for (ssize_t n; (n = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+        reason.append(chunk, size_t(n));
     ::close(pipeEnds[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -289,8 +299,7 @@ TEST_F(SafeSave, DevicesAndPipesAreRefusedNotWrittenInPlace) {
     EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device must never be renamed over";
     EXPECT_TRUE(fs::is_symlink(folder / "full.obj"));
     EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
-    for (const char* name : {"full.obj", "pipe.obj", "pipe"})
-        fs::remove(folder / name);
+    for (const char* name : {"full.obj", "pipe.obj", "pipe"}) fs::remove(folder / name);
     expectOldFileAlone();
 }
 
@@ -370,7 +379,8 @@ TEST_F(SafeSave, ReadOnlyFileFolderTargetAndMissingFolderAreRefused) {
 
     LogLines log;
     EXPECT_FALSE(mesh_file::save(tool->mesh, enginePath(folder / "missing" / "test.obj")));
-    EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot create a temporary file"), std::string::npos)
+    EXPECT_NE(log.text.find("Error in MeshTools::save(): cannot create a temporary file"),
+              std::string::npos)
         << log.text;
     expectOldFileAlone();
 }
@@ -394,7 +404,9 @@ std::pair<int, std::string> run(const std::string& command) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-bool onPath(const std::string& tool) { return run("command -v " + tool).first == 0; }
+bool onPath(const std::string& tool) {
+    return run("command -v " + tool).first == 0;
+}
 
 // The number after "label:" on its own line, or -1.
 double figure(const std::string& output, const std::string& label) {
@@ -406,7 +418,8 @@ double figure(const std::string& output, const std::string& label) {
 
 TEST(ThirdPartyReaders, AssimpReadsTheFileAndAdmeshFindsTheBlockClosed) {
     if (!onPath("assimp") || !onPath("admesh"))
-        GTEST_SKIP() << "assimp-utils or admesh is not installed (scripts/install-deps installs both)";
+        GTEST_SKIP()
+            << "assimp-utils or admesh is not installed (scripts/install-deps installs both)";
     TempFolder folder;
     for (int32_t axisMode = 0; axisMode < 3; ++axisMode) {
         SCOPED_TRACE("axis mode " + std::to_string(axisMode));
@@ -426,7 +439,8 @@ TEST(ThirdPartyReaders, AssimpReadsTheFileAndAdmeshFindsTheBlockClosed) {
         EXPECT_EQ(figure(raw, "Vertices"), 3 * 28804) << "one per face corner without joining";
 
         const fs::path stl = folder / ("relief" + std::to_string(axisMode) + ".stl");
-        const auto [exportStatus, exported] = run("assimp export '" + obj.string() + "' '" + stl.string() + "'");
+        const auto [exportStatus, exported] =
+            run("assimp export '" + obj.string() + "' '" + stl.string() + "'");
         ASSERT_EQ(exportStatus, 0) << exported;
         for (const fs::path& checked : {stl, folder / "own.stl"}) {
             if (checked.filename() == "own.stl") {

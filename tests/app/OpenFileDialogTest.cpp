@@ -47,8 +47,9 @@ TEST(ImageFilter, KeepsTheEntriesItAlwaysHadInTheirPlaces) {
     const std::vector<win::FileFilter> filters = win::parseFilterList(fileFilter(kImageFilter));
     ASSERT_GE(filters.size(), 7u);
     EXPECT_TRUE(filters[0].description.starts_with("Image files (*.jpg;*.bmp;*.pcx;*.tga;*.dds"));
-    const char* kept[] = {"JPEG (*.jpg)", "Windows or OS/2 Bitmap (*.bmp)", "Zsoft Paintbrush (*.pcx)",
-                          "Truevision Targa(*.tga)", "DirectDraw surface(*.dds)"};
+    const char* kept[] = {"JPEG (*.jpg)", "Windows or OS/2 Bitmap (*.bmp)",
+                          "Zsoft Paintbrush (*.pcx)", "Truevision Targa(*.tga)",
+                          "DirectDraw surface(*.dds)"};
     for (size_t i = 0; i < std::size(kept); ++i) EXPECT_EQ(filters[i + 1].description, kept[i]);
     EXPECT_EQ(filters.back().description, "All files (*.*)");
 }

@@ -34,22 +34,22 @@ protected:
     PackCommandTest() : previous_(fs::current_path()) { fs::current_path(temp.path()); }
     ~PackCommandTest() override { fs::current_path(previous_); }
 
-    static Result run(std::vector<std::string> args) { return commandrun::run("pack", std::move(args)); }
+    static Result run(std::vector<std::string> args) {
+        return commandrun::run("pack", std::move(args));
+    }
 
     // An archive with the given names, in the layout the engine reads but
     // without the writer's refusals, as a hostile tool might make it.
     static void writeArchive(const std::string& path, const std::vector<std::string>& names) {
         std::vector<std::pair<std::string, std::string>> entries;
-        for (const std::string& name : names)
-            entries.emplace_back(name, "X");
+        for (const std::string& name : names) entries.emplace_back(name, "X");
         writeEntries(path, entries);
     }
     static void writeEntries(const std::string& path,
                              const std::vector<std::pair<std::string, std::string>>& entries) {
         std::string plain("_PACK_\0", 7);
         auto u32 = [&](uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                plain += char(uint8_t(v >> (8 * i)));
+            for (int i = 0; i < 4; ++i) plain += char(uint8_t(v >> (8 * i)));
         };
         u32(uint32_t(entries.size()));
         for (const auto& [name, data] : entries) {
@@ -81,8 +81,7 @@ private:
 
 TEST_F(PackCommandTest, RoundTripsAFolderByteForByte) {
     std::string binary;
-    for (int i = 0; i < 100000; ++i)
-        binary += char((i * 7) ^ (i >> 9));
+    for (int i = 0; i < 100000; ++i) binary += char((i * 7) ^ (i >> 9));
     const std::vector<std::pair<std::string, std::string>> files = {
         {"src/b.bin", binary},
         {"src/caf\xC3\xA9/\xC3\xBC"
@@ -144,8 +143,7 @@ TEST_F(PackCommandTest, CreateRefusesWhatAReaderCouldNotUnpackAndKeepsTheOldArch
     }
     // No temporary file is left behind either.
     int count = 0;
-    for (const auto& item : fs::directory_iterator("."))
-        count += item.path().filename() != "src";
+    for (const auto& item : fs::directory_iterator(".")) count += item.path().filename() != "src";
     EXPECT_EQ(count, 2); // out.pack and the refused file
 }
 
@@ -289,8 +287,7 @@ TEST_F(PackCommandTest, AFullDiskTakesBackWhatTheRunWrote) {
         fs::create_directories("disk/dest");
         const Result result = run({"extract", "big.pack", "disk/dest"});
         report = result.err;
-        for (const std::string& name : namesIn("disk"))
-            report += "left: " + name + "\n";
+        for (const std::string& name : namesIn("disk")) report += "left: " + name + "\n";
         return result.code;
     });
     if (outcome.exited && outcome.status == child::kCannotSetUp)

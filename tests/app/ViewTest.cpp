@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "DialogHarness.h"
-#include "support/WinTestDriver.h"
 #include "app/CommandLine.h"
 #include "app/MeshFile.h"
 #include "core/FrameTimer.h"
@@ -22,6 +21,7 @@
 #include "render/D3D/D3D.h"
 #include "support/TempFolder.h"
 #include "support/Watchdog.h"
+#include "support/WinTestDriver.h"
 #include "sys/Unicode.h"
 
 namespace {
@@ -115,14 +115,15 @@ TEST_F(ViewTest, FirstFrameLooksAtTheOriginAndEachAxisModeShowsTheLitRelief) {
         d3dx::Image picture;
         int32_t axisMode = -1;
     };
-    std::vector<Shot> shots = {{1008, "view-x-y.png", {}}, {1007, "view-x-z.png", {}},
-                               {1009, "view-y-z.png", {}}};
+    std::vector<Shot> shots = {
+        {1008, "view-x-y.png", {}}, {1007, "view-x-z.png", {}}, {1009, "view-y-z.png", {}}};
     std::vector<Step> steps = {{2, [&](HWND) {
                                     camera = application().swapChain->position;
                                     light = application().swapChain->light.direction;
                                 }}};
     for (Shot& shot : shots) {
-        steps.push_back({1, [&shot](HWND dialog) { win::test::click(GetDlgItem(dialog, shot.radio)); }});
+        steps.push_back(
+            {1, [&shot](HWND dialog) { win::test::click(GetDlgItem(dialog, shot.radio)); }});
         steps.push_back({3, [&shot](HWND dialog) {
                              shot.axisMode = application().axisMode;
                              shot.picture = screenshotOf(viewControl(dialog), shot.file);
@@ -163,28 +164,36 @@ TEST_F(ViewTest, RightDragOrbitsWithTheCursorHiddenAndPinnedThenRestoresBoth) {
     RECT pinned{}, restored{}, expectedPin{};
     float yawAfterMove = 0, pitchDown = 0, pitchUp = 0, yawAfterRelease = 0;
     runSteps({
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              centre = viewCentre(dialog);
              win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 0, 0);
          }},
-        {2, [&](HWND dialog) { win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, true); }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
+             win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, true);
+         }},
+        {2,
+         [&](HWND dialog) {
              const POINT at = onScreen(viewControl(dialog), centre);
              expectedPin = RECT{at.x, at.y, at.x + 1, at.y + 1};
              hiddenWhileDragging = view().viewDragging && cursorHidden();
              pinned = clip();
              win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 50, 1000);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              yawAfterMove = view().yaw;
              pitchDown = view().pitch;
              win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 0, -3000);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              pitchUp = view().pitch;
              win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, false);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              shownAfter = !view().viewDragging && !cursorHidden();
              restored = clip();
              // Motion without the button no longer turns the camera.
@@ -208,15 +217,18 @@ TEST_F(ViewTest, LosingTheFocusMidOrbitGivesTheCursorBack) {
     RECT restored{};
     float yawAfterFocusLoss = 0, yawLater = 0;
     runSteps({
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              centre = viewCentre(dialog);
              win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, true);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              draggingBefore = view().viewDragging && cursorHidden();
              win::test::focusAway(dialog);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              freedAfter = !view().viewDragging && !cursorHidden();
              restored = clip();
              yawAfterFocusLoss = view().yaw;
@@ -245,7 +257,8 @@ TEST_F(ViewTest, WheelZoomsOnlyOverTheViewAndStaysWithinItsLimits) {
         {2, [](HWND dialog) { win::test::wheelAt(GetDlgItem(dialog, 1004), 5, 5, 1); }},
         {2, record},
         {0, wheel(1)},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              record(dialog);
              const D3DVECTOR p = application().swapChain->position;
              distance = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
@@ -278,7 +291,8 @@ TEST_F(ViewTest, CtrlPutsArrowsOnTheTargetAndDraggingOneMovesTargetAndCamera) {
     d3dx::Image withArrows;
     runSteps({
         {2, [](HWND) { win::test::keyDown(VK_CONTROL); }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              shownWithCtrl = view().justification.target == &view().viewTarget;
              // Halfway up the y arrow.
              const float up = 0.15f * view().scale();
@@ -287,22 +301,26 @@ TEST_F(ViewTest, CtrlPutsArrowsOnTheTargetAndDraggingOneMovesTargetAndCamera) {
              cone = project(*application().swapChain, 0.0f, 0.27f * view().scale(), 0.0f);
              win::test::moveMouse(viewControl(dialog), arrow.x, arrow.y, 0, 0);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              hoveredY = view().hovered[0] && view().justification.selectedAxis == 2;
              withArrows = screenshotOf(viewControl(dialog), "view-arrows.png");
              cameraY = application().swapChain->position.y;
              win::test::mouseButtonAt(viewControl(dialog), arrow.x, arrow.y, 1, true);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              draggingHidden = view().dragging[0] && cursorHidden();
              win::test::moveMouse(viewControl(dialog), arrow.x, arrow.y, 0, -100);
          }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              movedTargetY = view().viewTarget.y;
              movedCameraY = application().swapChain->position.y;
              win::test::mouseButtonAt(viewControl(dialog), arrow.x, arrow.y, 1, false);
          }},
-        {2, [&](HWND) {
+        {2,
+         [&](HWND) {
              released = !view().dragging[0] && !cursorHidden() && sameRect(clip(), wholeScreen());
              win::test::keyUp(VK_CONTROL);
          }},
@@ -326,7 +344,9 @@ TEST_F(ViewTest, CtrlPutsArrowsOnTheTargetAndDraggingOneMovesTargetAndCamera) {
 
 TEST_F(ViewTest, DoubleClickSwitchesTheGizmosOnlyWhileTheArrowsHaveATarget) {
     std::vector<uint32_t> modes;
-    const auto doubleClick = [](HWND dialog) { win::test::doubleClickAt(viewControl(dialog), 10, 10); };
+    const auto doubleClick = [](HWND dialog) {
+        win::test::doubleClickAt(viewControl(dialog), 10, 10);
+    };
     const auto record = [&](HWND) { modes.push_back(view().mode); };
     runSteps({
         {2, doubleClick},
@@ -357,7 +377,8 @@ TEST_F(ViewTest, WithoutDirect3DTheErrorShowsAndTheDialogStaysUsable) {
     int32_t vertices = 0;
     uint8_t previewAlpha = 0;
     runSteps({
-        {3, [&](HWND dialog) {
+        {3,
+         [&](HWND dialog) {
              noView = !application().view && !application().swapChain;
              vertices = application().mesh.vertexCount();
              previewAlpha = application().preview.pixelAt(60, 60)->a;
@@ -397,12 +418,14 @@ TEST_F(ViewTest, MinimisingLosesTheDeviceAndRestoringDrawsTheViewAgain) {
     const int result = runSteps({
         {3, [](HWND dialog) { ShowWindow(dialog, SW_MINIMIZE); }},
         {1, [&](HWND) { ticksWhileMinimised = frameNumber; }},
-        {5, [&](HWND dialog) {
+        {5,
+         [&](HWND dialog) {
              ticksWhileMinimised = frameNumber - ticksWhileMinimised;
              lostWhileMinimised = D3D::device.lost;
              ShowWindow(dialog, SW_RESTORE);
          }},
-        {5, [&](HWND dialog) {
+        {5,
+         [&](HWND dialog) {
              lostAfter = D3D::device.lost;
              win::test::capture(viewControl(dialog), shown);
          }},
@@ -427,8 +450,10 @@ TEST_F(ViewTest, EscapeOrSigtermWhileMinimisedEndsTheProgram) {
                 ShowWindow(dialog, SW_MINIMIZE);
             } else if (D3D::device.lost) {
                 asked = true;
-                if (sigterm) std::raise(SIGTERM); // SDL turns it into a quit event
-                else win::test::pressKey(VK_ESCAPE);
+                if (sigterm)
+                    std::raise(SIGTERM); // SDL turns it into a quit event
+                else
+                    win::test::pressKey(VK_ESCAPE);
             }
         });
         EXPECT_TRUE(asked) << sigterm;
@@ -441,7 +466,8 @@ TEST_F(ViewTest, ClickingTheRadioThatIsAlreadyOnStillRebuilds) {
     runSteps({
         // Without an image the relief comes from the default texture.
         {2, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1008)); }},
-        {2, [&](HWND dialog) {
+        {2,
+         [&](HWND dialog) {
              before = application().mesh.vertexCount();
              application().mesh.vertexCount() = 0;
              application().mesh.indexCount() = 0;
@@ -465,8 +491,8 @@ TEST_F(ViewTest, SaveWithNoImageWritesTheEmptyMeshToTheRootOrSaysWhyNot) {
     ScopedLogSink sink([&](const String& line) {
         if (line.view().starts_with(u"MessageBox: ")) boxes.emplace_back(line.view());
     });
-    runSteps({{2, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1006)); }},
-              {2, [](HWND) {}}});
+    runSteps(
+        {{2, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1006)); }}, {2, [](HWND) {}}});
     if (!mayWrite) {
         EXPECT_FALSE(fs::exists(root));
         ASSERT_EQ(boxes.size(), 1u);
@@ -478,7 +504,8 @@ TEST_F(ViewTest, SaveWithNoImageWritesTheEmptyMeshToTheRootOrSaysWhyNot) {
     ASSERT_TRUE(fs::exists(root));
     TempFolder temp;
     Mesh<Embossa::Vertex, 0x12> empty;
-    ASSERT_TRUE(mesh_file::save(empty, String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
+    ASSERT_TRUE(
+        mesh_file::save(empty, String(sys::utf8ToUtf16((temp / "empty.obj").string()).c_str())));
     const std::string written = TempFolder::readBytes(root);
     fs::remove(root);
     EXPECT_EQ(written, TempFolder::readBytes(temp / "empty.obj"));

@@ -17,8 +17,16 @@ struct Tracked {
     static inline int moves = 0;
     int value = 0;
     Tracked() = default;
-    Tracked& operator=(const Tracked& o) { value = o.value; ++copies; return *this; }
-    Tracked& operator=(Tracked&& o) noexcept { value = o.value; ++moves; return *this; }
+    Tracked& operator=(const Tracked& o) {
+        value = o.value;
+        ++copies;
+        return *this;
+    }
+    Tracked& operator=(Tracked&& o) noexcept {
+        value = o.value;
+        ++moves;
+        return *this;
+    }
 };
 
 struct Padded {
@@ -98,7 +106,8 @@ TEST(DynArrayGrowth, UnobtainableStorageIsLoggedAndOldStorageStays) {
     EXPECT_EQ(a.blocks, 1);
     EXPECT_EQ(a.capacity, 1 << 20);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], u"Error in DynArray<DATA>::adjust(): the allocated array pointer is NULL\n");
+    EXPECT_EQ(lines[0],
+              u"Error in DynArray<DATA>::adjust(): the allocated array pointer is NULL\n");
 }
 
 // get() hands out a place to write: when the index cannot be held, the

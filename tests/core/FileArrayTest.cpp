@@ -50,8 +50,7 @@ TEST(FileArray, RefusedMemoryIsAShortWriteAndAFailedLoadNotAnException) {
         HugeSource source;
         FileArray loaded;
         const bool load = loaded.load(source);
-        for (const std::string& line : lines)
-            report += line + "\n";
+        for (const std::string& line : lines) report += line + "\n";
         return wrote == 0 && file.buffer == nullptr && !load && loaded.used == 0 ? 0 : 1;
     });
     if (outcome.exited && outcome.status == child::kCannotSetUp)

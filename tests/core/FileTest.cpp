@@ -20,12 +20,13 @@ String engineText(const std::string& utf8) {
     return String(wide.c_str());
 }
 
-std::string utf8(const String& s) { return sys::utf16ToUtf8({s.text(), size_t(s.length)}); }
+std::string utf8(const String& s) {
+    return sys::utf16ToUtf8({s.text(), size_t(s.length)});
+}
 
 class FileTest : public ::testing::Test {
 protected:
-    FileTest()
-        : sink_([this](const String& line) { lines.push_back(utf8(line)); }) {}
+    FileTest() : sink_([this](const String& line) { lines.push_back(utf8(line)); }) {}
 
     bool logged(const std::string& line) const {
         return std::find(lines.begin(), lines.end(), line) != lines.end();

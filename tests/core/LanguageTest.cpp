@@ -7,7 +7,9 @@
 
 namespace {
 
-std::u16string units(const String& s) { return std::u16string(s.text(), size_t(s.length)); }
+std::u16string units(const String& s) {
+    return std::u16string(s.text(), size_t(s.length));
+}
 
 class LanguageLookup : public ::testing::Test {
 protected:

@@ -27,8 +27,7 @@ std::string utf8(const String& s) {
 struct Plain {
     std::string bytes;
     Plain& u32(uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes += char(uint8_t(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i) bytes += char(uint8_t(v >> (8 * i)));
         return *this;
     }
     Plain& raw(const std::string& s) {
@@ -104,8 +103,7 @@ TEST(Coding, TableIsAFixedPermutationAndInverseUndoesIt) {
 
 TEST_F(PackTest, WriterAndReaderRoundTripEveryEntry) {
     std::string binary;
-    for (int i = 0; i < 70000; ++i)
-        binary += char(i * 31 + (i >> 8)); // longer than one chunk
+    for (int i = 0; i < 70000; ++i) binary += char(i * 31 + (i >> 8)); // longer than one chunk
     struct Item {
         String name;
         std::string data;
@@ -173,8 +171,7 @@ TEST_F(PackTest, EntryStreamStaysInsideItsEntry) {
     // Entry "a" has its data at offset 100: 11 header bytes, 4 + 81 name, 4 size.
     const std::string name(81, 'a');
     std::string data;
-    for (int i = 0; i < 50; ++i)
-        data += char('0' + i % 10);
+    for (int i = 0; i < 50; ++i) data += char('0' + i % 10);
     auto archive = stored(Plain().header(2).entry(name, data).entry("b", "NEXT").bytes);
     Pack pack(archive.release());
     ASSERT_TRUE(pack.valid);

@@ -23,18 +23,19 @@ protected:
 };
 
 TEST_F(RelationReaderTest, HeadingsOpenLanguagesAndRecordsFollowThem) {
-    const RelationReadResult result = readRelations(table,
-                                                    "\xEF\xBB\xBF# comment\r\n"
-                                                    "[English]\r\n"
-                                                    "Error = Error\r\n"
-                                                    "  Info=  Information  \n"
-                                                    "\n"
-                                                    "; another comment\n"
-                                                    "[ Deutsch ]\n"
-                                                    "Info = Hinweis \xE2\x80\x93 gr\xC3\xBC\xC3\x9F\n"
-                                                    "[English]\n"
-                                                    "Lines = one\\ntwo\\tthree \\\\ C:\\img\\a.png",
-                                                    u"test.lang");
+    const RelationReadResult result =
+        readRelations(table,
+                      "\xEF\xBB\xBF# comment\r\n"
+                      "[English]\r\n"
+                      "Error = Error\r\n"
+                      "  Info=  Information  \n"
+                      "\n"
+                      "; another comment\n"
+                      "[ Deutsch ]\n"
+                      "Info = Hinweis \xE2\x80\x93 gr\xC3\xBC\xC3\x9F\n"
+                      "[English]\n"
+                      "Lines = one\\ntwo\\tthree \\\\ C:\\img\\a.png",
+                      u"test.lang");
     EXPECT_EQ(result.records, 4);
     EXPECT_EQ(result.problems, 0);
     ASSERT_EQ(table.languageCount, 2); // a second [English] adds to the first
@@ -59,9 +60,11 @@ TEST_F(RelationReaderTest, BadLinesAreLoggedWithTheirNumberAndSkipped) {
                                                     "no equals sign\n"
                                                     " = no key\n"
                                                     "two words = no\n"
-                                                    "Long = " + longText + "\n"
-                                                    "Bad = \xFF\xFE ok\n"
-                                                    "Kept = yes\n",
+                                                    "Long = " +
+                                                        longText +
+                                                        "\n"
+                                                        "Bad = \xFF\xFE ok\n"
+                                                        "Kept = yes\n",
                                                     u"user.lang");
     EXPECT_EQ(result.records, 2);
     EXPECT_EQ(result.problems, 8);
@@ -71,7 +74,8 @@ TEST_F(RelationReaderTest, BadLinesAreLoggedWithTheirNumberAndSkipped) {
     EXPECT_EQ(&table.get(u"Lost"), &languageFallbackText());
     EXPECT_EQ(&table.get(u"Long"), &languageFallbackText());
     ASSERT_EQ(lines.size(), 8u);
-    EXPECT_TRUE(lines[0].starts_with(u"user.lang:1: ")) << std::string(lines[0].begin(), lines[0].end());
+    EXPECT_TRUE(lines[0].starts_with(u"user.lang:1: "))
+        << std::string(lines[0].begin(), lines[0].end());
     EXPECT_TRUE(lines[7].starts_with(u"user.lang:9: "));
 }
 

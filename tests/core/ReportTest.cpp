@@ -47,8 +47,8 @@ TEST_F(ReportLog, PresenterReceivesLookedUpTexts) {
     table.addRelation(0, u"Error", u"Error");
     std::u16string seen;
     uint32_t seenStyle = 0;
-    ReportPresenter previous = setReportPresenter(
-        [&](void*, const String& caption, const String& text, uint32_t style) {
+    ReportPresenter previous =
+        setReportPresenter([&](void*, const String& caption, const String& text, uint32_t style) {
             seen = std::u16string(caption.text()) + u"|" + text.text();
             seenStyle = style;
             return 7;

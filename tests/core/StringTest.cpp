@@ -10,7 +10,9 @@
 
 namespace {
 
-std::u16string units(const String& s) { return std::u16string(s.text(), size_t(s.length)); }
+std::u16string units(const String& s) {
+    return std::u16string(s.text(), size_t(s.length));
+}
 
 TEST(StringSet, NullSourceKeepsTextAndAssigningNullStringKeepsIt) {
     String s(u"abc");

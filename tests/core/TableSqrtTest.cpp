@@ -12,15 +12,17 @@
 
 namespace {
 
-uint32_t bits(float value) { return std::bit_cast<uint32_t>(value); }
+uint32_t bits(float value) {
+    return std::bit_cast<uint32_t>(value);
+}
 
 TEST(TableSqrtTest, ExactValuesAndZero) {
     EXPECT_EQ(bits(tableSqrt(0.0f)), 0u);
     EXPECT_EQ(tableSqrt(1.0f), 1.0f);
     EXPECT_EQ(tableSqrt(4.0f), 2.0f);
-    EXPECT_EQ(tableSqrt(0.25f), 0.5f);       // below 1.0: the subtraction wraps
+    EXPECT_EQ(tableSqrt(0.25f), 0.5f); // below 1.0: the subtraction wraps
     EXPECT_EQ(tableSqrt(2.0f), std::sqrt(2.0f));
-    EXPECT_EQ(tableSqrtEntry(32768), 0u);    // sqrt(1) has no mantissa bits
+    EXPECT_EQ(tableSqrtEntry(32768), 0u); // sqrt(1) has no mantissa bits
     EXPECT_EQ(tableSqrtEntry(0), bits(std::sqrt(2.0f)) & 0x7FFFFFu);
 }
 

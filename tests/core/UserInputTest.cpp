@@ -79,8 +79,8 @@ protected:
 TEST_F(UserInputTest, InitFindsKeyboardAndMouseButNoJoystick) {
     EXPECT_EQ(std::u16string(reportClass), u"UserInput");
     EXPECT_EQ(std::u16string(reportFunction), u"init");
-    const std::vector<std::u16string> expected = {
-        u"Keyboard Found: OK", u"Mouse Found:    OK", u"Joystick Found:    FALSE"};
+    const std::vector<std::u16string> expected = {u"Keyboard Found: OK", u"Mouse Found:    OK",
+                                                  u"Joystick Found:    FALSE"};
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(input.keyboardFound, 1u);
     EXPECT_EQ(input.mouseFound, 1u);
@@ -120,8 +120,8 @@ TEST_F(UserInputTest, KeysAreHitOnceHeldThroughUpdatesAndReleased) {
 }
 
 TEST_F(UserInputTest, LastKeyIsTheHighestCodeDown) {
-    hold(SDL_SCANCODE_Z);  // 44
-    hold(SDL_SCANCODE_A);  // 30, pressed later
+    hold(SDL_SCANCODE_Z); // 44
+    hold(SDL_SCANCODE_A); // 30, pressed later
     input.update();
     EXPECT_EQ(input.lastKey, 44);
     pushKey(SDL_SCANCODE_Z, false);
@@ -376,8 +376,10 @@ struct RumbleDevice final : IDirectInputDevice8W {
         }
         return DI_OK;
     }
-    HRESULT CreateEffect(REFGUID kind, const DIEFFECT* effect, IDirectInputEffect** out, void*) override {
-        made.push_back({kind, *effect, *static_cast<const DIPERIODIC*>(effect->lpvTypeSpecificParams),
+    HRESULT CreateEffect(REFGUID kind, const DIEFFECT* effect, IDirectInputEffect** out,
+                         void*) override {
+        made.push_back({kind, *effect,
+                        *static_cast<const DIPERIODIC*>(effect->lpvTypeSpecificParams),
                         std::vector<DWORD>(effect->rgdwAxes, effect->rgdwAxes + effect->cAxes)});
         *out = new Effect;
         return DI_OK;
@@ -426,10 +428,16 @@ struct DeadDevice final : IDirectInputDevice8W {
     HRESULT SetDataFormat(const DIDATAFORMAT*) override { return DI_OK; }
     HRESULT SetCooperativeLevel(HWND, DWORD) override { return DI_OK; }
     HRESULT SetProperty(REFGUID_PROP, const DIPROPHEADER*) override { return DI_OK; }
-    HRESULT Acquire() override { ++acquires; return E_FAIL; }
+    HRESULT Acquire() override {
+        ++acquires;
+        return E_FAIL;
+    }
     HRESULT Unacquire() override { return DI_OK; }
     HRESULT Poll() override { return DIERR_INPUTLOST; }
-    HRESULT GetDeviceState(DWORD, void*) override { ++reads; return DIERR_INPUTLOST; }
+    HRESULT GetDeviceState(DWORD, void*) override {
+        ++reads;
+        return DIERR_INPUTLOST;
+    }
     HRESULT GetCapabilities(DIDEVCAPS*) override { return DIERR_INPUTLOST; }
     HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKW, void*, DWORD) override { return DIERR_INPUTLOST; }
     HRESULT CreateEffect(REFGUID, const DIEFFECT*, IDirectInputEffect**, void*) override {
@@ -454,8 +462,8 @@ TEST_F(UserInputTest, AnUnreadableKeyboardEndsTheUpdateBeforeTheMouse) {
     input.update();
     EXPECT_EQ(dead.reads, 2);
     EXPECT_EQ(dead.acquires, 1);
-    EXPECT_EQ(input.keyDown[DIK_A], 1);   // keyboard state kept
-    EXPECT_EQ(input.mouseMoveX, 5.0f);    // mouse not read this time
+    EXPECT_EQ(input.keyDown[DIK_A], 1); // keyboard state kept
+    EXPECT_EQ(input.mouseMoveX, 5.0f);  // mouse not read this time
     EXPECT_EQ(input.wheelUp, 0);
 
     // The same for the mouse: the keyboard is read, then the update stops.

@@ -21,7 +21,9 @@ void expectRotation(const D3DMATRIX& v, D3DVECTOR r, D3DVECTOR u, D3DVECTOR l) {
         for (int j = 0; j < 3; ++j) EXPECT_EQ(v.m[i][j], want[i][j]) << i << j;
 }
 
-float dot(const D3DVECTOR& a, const D3DVECTOR& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float dot(const D3DVECTOR& a, const D3DVECTOR& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 class CameraTest : public RenderTest {
 protected:
@@ -142,8 +144,11 @@ TEST_F(CameraTest, FlyMovesAlongTheAngles) {
     const struct {
         CameraInput input;
         float x, z;
-    } moves[] = {{{0, 0, 1, 0}, 1, 9}, {{0, 0, 1, 1}, 1, 9}, {{0, 0, 0, 1}, 1, 3},
-                 {{0, 0, 0, 0, 0.5f}, 4, 3}, {{0, 0, 0, 0, 0.5f, 1}, 10, 3}};
+    } moves[] = {{{0, 0, 1, 0}, 1, 9},
+                 {{0, 0, 1, 1}, 1, 9},
+                 {{0, 0, 0, 1}, 1, 3},
+                 {{0, 0, 0, 0, 0.5f}, 4, 3},
+                 {{0, 0, 0, 0, 0.5f, 1}, 10, 3}};
     UserInput record;
     record.arrowX = 0.5f;
     record.keyDown[0x36] = 1;

@@ -50,11 +50,16 @@ bool Device::defaultPoolHeld() const {
     for (const auto& object : world.objects) {
         if (!object->refs || object.get() == this) continue;
         D3DPOOL pool = D3DPOOL_DEFAULT;
-        if (auto* surface = dynamic_cast<const Surface*>(object.get())) pool = surface->desc.Pool;
-        else if (auto* texture = dynamic_cast<const Texture*>(object.get())) pool = texture->levels[0]->desc.Pool;
-        else if (auto* vertices = dynamic_cast<const VertexBuffer*>(object.get())) pool = vertices->desc.Pool;
-        else if (auto* indices = dynamic_cast<const IndexBuffer*>(object.get())) pool = indices->desc.Pool;
-        else if (dynamic_cast<const Direct3D*>(object.get())) continue;
+        if (auto* surface = dynamic_cast<const Surface*>(object.get()))
+            pool = surface->desc.Pool;
+        else if (auto* texture = dynamic_cast<const Texture*>(object.get()))
+            pool = texture->levels[0]->desc.Pool;
+        else if (auto* vertices = dynamic_cast<const VertexBuffer*>(object.get()))
+            pool = vertices->desc.Pool;
+        else if (auto* indices = dynamic_cast<const IndexBuffer*>(object.get()))
+            pool = indices->desc.Pool;
+        else if (dynamic_cast<const Direct3D*>(object.get()))
+            continue;
         if (pool == D3DPOOL_DEFAULT) {
             ADD_FAILURE() << "Reset while a default-pool " << object->kind << " is referenced";
             return true;
@@ -84,7 +89,8 @@ HRESULT Device::GetSwapChain(UINT index, IDirect3DSwapChain9** swapChain) {
     return D3D_OK;
 }
 
-HRESULT Device::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters, IDirect3DSwapChain9** out) {
+HRESULT Device::CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters,
+                                          IDirect3DSwapChain9** out) {
     auto* chain = world.make<SwapChain>();
     chain->kind = "additional swap chain";
     chain->world = &world;
@@ -146,8 +152,9 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
     return D3D_OK;
 }
 
-HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
-                                          DWORD, BOOL, IDirect3DSurface9** out, HANDLE*) {
+HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                          D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9** out,
+                                          HANDLE*) {
     calls.push_back("CreateDepthStencilSurface");
     Surface* surface = world.surface(width, height, format, D3DUSAGE_DEPTHSTENCIL);
     surface->kind = "depth stencil";
@@ -155,8 +162,8 @@ HRESULT Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT for
     return D3D_OK;
 }
 
-HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE, DWORD,
-                                   BOOL, IDirect3DSurface9** out, HANDLE*) {
+HRESULT Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
+                                   DWORD, BOOL, IDirect3DSurface9** out, HANDLE*) {
     Surface* surface = world.surface(width, height, format, D3DUSAGE_RENDERTARGET);
     surface->kind = "render target";
     *out = surface;
@@ -186,33 +193,39 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT primitiveCount, const voi
     return D3D_OK;
 }
 
-HRESULT Direct3D::CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD flags, D3DPRESENT_PARAMETERS* parameters,
-                               IDirect3DDevice9** out) {
+HRESULT Direct3D::CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD flags,
+                               D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** out) {
     ++createDeviceCalls;
     lastBehaviorFlags = flags;
     calls.push_back("CreateDevice");
     const HRESULT result = next(createDeviceResults);
     if (FAILED(result)) return result;
     // No depth format could be chosen for an auto depth buffer.
-    if (parameters->EnableAutoDepthStencil && !parameters->AutoDepthStencilFormat) return D3DERR_INVALIDCALL;
+    if (parameters->EnableAutoDepthStencil && !parameters->AutoDepthStencilFormat)
+        return D3DERR_INVALIDCALL;
     if (!device) device = world.make<Device>(world, calls);
     device->adopt(parameters);
     *out = device;
     return result;
 }
 
-Direct3D* World::direct3D() { return make<Direct3D>(*this, calls); }
+Direct3D* World::direct3D() {
+    return make<Direct3D>(*this, calls);
+}
 
 Surface* World::surface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool) {
     return make<Surface>(width, height, format, usage, pool);
 }
 
-Texture* World::texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool) {
+Texture* World::texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool) {
     auto* texture = make<Texture>();
     texture->kind = "texture";
     if (levels == 0) {
         levels = 1;
-        for (UINT w = width, h = height; w > 1 || h > 1; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) ++levels;
+        for (UINT w = width, h = height; w > 1 || h > 1;
+             w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
+            ++levels;
     }
     for (UINT i = 0, w = width, h = height; i < levels; ++i) {
         Surface* level = surface(w, h, format, usage, pool);
@@ -225,7 +238,8 @@ Texture* World::texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFO
     return texture;
 }
 
-std::vector<uint8_t> D3DX::image(UINT width, UINT height, D3DFORMAT format, const std::vector<uint32_t>& pixels) {
+std::vector<uint8_t> D3DX::image(UINT width, UINT height, D3DFORMAT format,
+                                 const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> bytes = {'F', 'A', 'K', 'E', 'I', 'M', 'G'};
     for (uint32_t word : {uint32_t(width), uint32_t(height), uint32_t(format)})
         for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(word >> shift));
@@ -243,7 +257,9 @@ public:
     DWORD GetBufferSize() override { return DWORD(bytes.size()); }
 };
 
-uint32_t word(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t word(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // Decodes the fake format into a new texture of the asked format; X8R8G8B8
 // sources become opaque, as the runtime's conversion makes them.
@@ -255,7 +271,8 @@ HRESULT decode(IDirect3DDevice9* device, const uint8_t* data, size_t size, UINT 
     const auto source = D3DFORMAT(word(data + 15));
     if (size < 19 + size_t(width) * height * 4) return D3DXERR_INVALIDDATA;
     if (mipLevels == D3DX_DEFAULT) mipLevels = 0;
-    const HRESULT result = device->CreateTexture(width, height, mipLevels, 0, format, pool, out, nullptr);
+    const HRESULT result =
+        device->CreateTexture(width, height, mipLevels, 0, format, pool, out, nullptr);
     if (FAILED(result)) return result;
     auto* texture = static_cast<Texture*>(*out);
     for (UINT y = 0; y < height; ++y)
@@ -277,7 +294,8 @@ HRESULT D3DX::createTextureFromFileInMemoryEx(IDirect3DDevice9* device, const vo
     lastMipLevels = mipLevels;
     lastFormat = format;
     lastColorKey = colorKey;
-    return decode(device, static_cast<const uint8_t*>(data), size, mipLevels, format, pool, texture);
+    return decode(device, static_cast<const uint8_t*>(data), size, mipLevels, format, pool,
+                  texture);
 }
 
 HRESULT D3DX::createTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT,

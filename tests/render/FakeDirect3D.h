@@ -73,7 +73,8 @@ public:
     int32_t pitch = 0;
     int32_t locks = 0;
 
-    Surface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool, int32_t padding = 0) {
+    Surface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
+            int32_t padding = 0) {
         kind = "surface";
         desc.Width = width;
         desc.Height = height;
@@ -158,7 +159,9 @@ public:
         desc->Format = format;
         return D3D_OK;
     }
-    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES, UINT, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES, UINT, IDirect3DSurface9**) override {
+        return D3DERR_INVALIDCALL;
+    }
     HRESULT LockRect(D3DCUBEMAP_FACES, UINT, D3DLOCKED_RECT*, const RECT*, DWORD) override {
         return D3DERR_INVALIDCALL;
     }
@@ -245,8 +248,11 @@ public:
         return D3D_OK;
     }
     HRESULT GetSwapChain(UINT index, IDirect3DSwapChain9** swapChain) override;
-    HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters, IDirect3DSwapChain9** swapChain) override;
-    HRESULT GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
+    HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters,
+                                      IDirect3DSwapChain9** swapChain) override;
+    HRESULT GetBackBuffer(UINT, UINT, D3DBACKBUFFER_TYPE, IDirect3DSurface9**) override {
+        return D3DERR_INVALIDCALL;
+    }
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) override;
     HRESULT CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -255,10 +261,11 @@ public:
                                IDirect3DVertexBuffer9** buffer, HANDLE* shared) override;
     HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DIndexBuffer9** buffer, HANDLE* shared) override;
-    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
-                                      DWORD, BOOL, IDirect3DSurface9** surface, HANDLE*) override;
-    HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE, DWORD,
-                               BOOL, IDirect3DSurface9** surface, HANDLE*) override;
+    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE, DWORD, BOOL, IDirect3DSurface9** surface,
+                                      HANDLE*) override;
+    HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
+                               DWORD, BOOL, IDirect3DSurface9** surface, HANDLE*) override;
     HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
     HRESULT GetRenderTarget(DWORD, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
     HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override;
@@ -274,7 +281,8 @@ public:
     HRESULT SetViewport(const D3DVIEWPORT9*) override { return D3D_OK; }
     HRESULT GetViewport(D3DVIEWPORT9*) override { return D3D_OK; }
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override {
-        if (state == D3DTS_VIEW || state == D3DTS_PROJECTION) transforms[state - D3DTS_VIEW] = *matrix;
+        if (state == D3DTS_VIEW || state == D3DTS_PROJECTION)
+            transforms[state - D3DTS_VIEW] = *matrix;
         return D3D_OK;
     }
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) override { return D3D_OK; }
@@ -305,7 +313,9 @@ public:
                              std::to_string(value));
         return D3D_OK;
     }
-    HRESULT GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*) override { return D3D_OK; }
+    HRESULT GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD*) override {
+        return D3D_OK;
+    }
     HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override {
         stateCalls.push_back("SS " + std::to_string(sampler) + " " + std::to_string(type) + " " +
                              std::to_string(value));
@@ -317,8 +327,11 @@ public:
     HRESULT SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT) override { return D3D_OK; }
     HRESULT SetIndices(IDirect3DIndexBuffer9*) override { return D3D_OK; }
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) override { return D3D_OK; }
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE, int32_t, UINT, UINT, UINT, UINT) override { return D3D_OK; }
-    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT primitiveCount, const void* vertices, UINT stride) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE, int32_t, UINT, UINT, UINT, UINT) override {
+        return D3D_OK;
+    }
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE, UINT primitiveCount, const void* vertices,
+                            UINT stride) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, const void*, D3DFORMAT,
                                    const void*, UINT) override {
         return D3D_OK;
@@ -336,7 +349,9 @@ public:
     std::deque<HRESULT> capsResults;         // GetDeviceCaps, else D3D_OK
     std::deque<HRESULT> createDeviceResults; // CreateDevice, else D3D_OK
     // CheckDeviceType(adapter format, back-buffer format): D3D_OK when true.
-    std::function<bool(D3DFORMAT, D3DFORMAT)> deviceTypeOk = [](D3DFORMAT, D3DFORMAT) { return true; };
+    std::function<bool(D3DFORMAT, D3DFORMAT)> deviceTypeOk = [](D3DFORMAT, D3DFORMAT) {
+        return true;
+    };
     std::function<bool(D3DFORMAT)> depthFormatOk = [](D3DFORMAT) { return true; };
     // CheckDeviceMultiSampleType(surface format, type, levels out).
     std::function<HRESULT(D3DFORMAT, D3DMULTISAMPLE_TYPE, DWORD*)> multiSample =
@@ -345,7 +360,9 @@ public:
     int32_t createDeviceCalls = 0;
     DWORD lastBehaviorFlags = 0;
 
-    Direct3D(World& world, std::vector<std::string>& calls) : world(world), calls(calls) { kind = "Direct3D"; }
+    Direct3D(World& world, std::vector<std::string>& calls) : world(world), calls(calls) {
+        kind = "Direct3D";
+    }
 
     UINT GetAdapterCount() override { return 1; }
     HRESULT GetAdapterIdentifier(UINT, DWORD, D3DADAPTER_IDENTIFIER9* out) override {
@@ -366,7 +383,8 @@ public:
         out->Format = desktopFormat;
         return D3D_OK;
     }
-    HRESULT CheckDeviceType(UINT, D3DDEVTYPE, D3DFORMAT adapter, D3DFORMAT backBuffer, BOOL) override {
+    HRESULT CheckDeviceType(UINT, D3DDEVTYPE, D3DFORMAT adapter, D3DFORMAT backBuffer,
+                            BOOL) override {
         return deviceTypeOk(adapter, backBuffer) ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
     // Depth checks against an adapter format never chosen fail, as they do
@@ -381,7 +399,8 @@ public:
                                        D3DMULTISAMPLE_TYPE type, DWORD* levels) override {
         return multiSample(format, type, levels);
     }
-    HRESULT CheckDepthStencilMatch(UINT, D3DDEVTYPE, D3DFORMAT adapter, D3DFORMAT, D3DFORMAT depthFormat) override {
+    HRESULT CheckDepthStencilMatch(UINT, D3DDEVTYPE, D3DFORMAT adapter, D3DFORMAT,
+                                   D3DFORMAT depthFormat) override {
         return adapter && depthFormatOk(depthFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
     HRESULT GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS9* out) override {
@@ -390,8 +409,8 @@ public:
         if (SUCCEEDED(result)) *out = caps;
         return result;
     }
-    HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* parameters,
-                         IDirect3DDevice9** out) override;
+    HRESULT CreateDevice(UINT, D3DDEVTYPE, HWND focus, DWORD flags,
+                         D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** out) override;
 };
 
 // Owns every fake object of a test and the log of the calls they saw.
@@ -411,7 +430,8 @@ public:
     Direct3D* direct3D();
     Surface* surface(UINT width, UINT height, D3DFORMAT format, DWORD usage = 0,
                      D3DPOOL pool = D3DPOOL_DEFAULT);
-    Texture* texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    Texture* texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                     D3DPOOL pool);
 
     // Objects somebody still holds a reference to, by kind.
     std::vector<std::string> referenced() const {
@@ -454,10 +474,10 @@ public:
                                             DWORD mipFilter, D3DCOLOR colorKey,
                                             D3DXIMAGE_INFO* sourceInfo, void* palette,
                                             IDirect3DTexture9** texture) override;
-    HRESULT createTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName,
-                                     UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* sourceInfo, void* palette,
+    HRESULT createTextureFromFileExW(IDirect3DDevice9* device, const char16_t* fileName, UINT width,
+                                     UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                     D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                     D3DXIMAGE_INFO* sourceInfo, void* palette,
                                      IDirect3DTexture9** texture) override;
     HRESULT saveTextureToFileInMemory(ID3DXBuffer** destination, D3DXIMAGE_FILEFORMAT format,
                                       IDirect3DBaseTexture9* texture, const void* palette) override;

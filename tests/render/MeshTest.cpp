@@ -112,7 +112,8 @@ TEST(MeshIndices, AddIndicesAppendsInOrderOrReversedPlusTheBase) {
 
 TEST(MeshIndices, RemovalShiftsLaterIndicesAndIgnoresPositionsPastTheEnd) {
     ToolMesh mesh;
-    for (uint16_t t = 0; t < 3; ++t) mesh.addTriangle(uint16_t(3 * t), uint16_t(3 * t + 1), uint16_t(3 * t + 2));
+    for (uint16_t t = 0; t < 3; ++t)
+        mesh.addTriangle(uint16_t(3 * t), uint16_t(3 * t + 1), uint16_t(3 * t + 2));
 
     mesh.removeTriangle(3); // t = index count / 3: no such triangle
     mesh.removeTriangle(-1);
@@ -190,9 +191,11 @@ public:
         binds.push_back("SetFVF " + std::to_string(fvf));
         return D3D_OK;
     }
-    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override {
-        binds.push_back("SetStreamSource " + std::to_string(stream) + (buffer ? " buffer " : " null ") +
-                        std::to_string(offset) + " " + std::to_string(stride));
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                            UINT stride) override {
+        binds.push_back("SetStreamSource " + std::to_string(stream) +
+                        (buffer ? " buffer " : " null ") + std::to_string(offset) + " " +
+                        std::to_string(stride));
         return D3D_OK;
     }
     HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override {

@@ -18,9 +18,9 @@
 #include "d3d9/D3DXBackend.h"
 #include "render/D3D/D3D.h"
 #include "render/FakeDirect3D.h"
-#include "render/TestWindow.h"
 #include "render/RecordingCallbacks.h"
 #include "render/StructTexture.h"
+#include "render/TestWindow.h"
 
 namespace fake {
 
@@ -44,7 +44,8 @@ protected:
     std::vector<uint32_t> sleeps;
     std::vector<fake::Report> reports;
     int32_t factoryCalls = 0;
-    ScopedLogSink sink{[this](const String& line) { lines.emplace_back(line.text(), size_t(line.length)); }};
+    ScopedLogSink sink{
+        [this](const String& line) { lines.emplace_back(line.text(), size_t(line.length)); }};
 
     void SetUp() override {
         direct3D = world.direct3D();
@@ -57,10 +58,12 @@ protected:
         });
         d3d9::test::setD3DXBackend(d3dx);
         D3D::setSleepFunction([this](uint32_t ms) { sleeps.push_back(ms); });
-        setReportPresenter([this](void* owner, const String& caption, const String& text, uint32_t style) {
-            reports.push_back({owner, std::u16string(caption.text()), std::u16string(text.text()), style});
-            return 1;
-        });
+        setReportPresenter(
+            [this](void* owner, const String& caption, const String& text, uint32_t style) {
+                reports.push_back(
+                    {owner, std::u16string(caption.text()), std::u16string(text.text()), style});
+                return 1;
+            });
     }
 
     void TearDown() override {
@@ -100,7 +103,8 @@ protected:
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i] == first)
                 return std::vector<std::u16string>(lines.begin() + long(i),
-                                                   lines.begin() + long(std::min(lines.size(), i + count)));
+                                                   lines.begin() +
+                                                       long(std::min(lines.size(), i + count)));
         return {};
     }
 };

@@ -88,7 +88,8 @@ protected:
         put(28, 24, 2);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                put(54 + size_t(height - 1 - y) * stride + size_t(x) * 3, rgb[size_t(y) * width + x], 3);
+                put(54 + size_t(height - 1 - y) * stride + size_t(x) * 3,
+                    rgb[size_t(y) * width + x], 3);
         return bytes;
     }
 };
@@ -112,8 +113,16 @@ protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setReportPresenter([](void*, const String&, const String&, uint32_t) { return 1; });
-        registerDialogTemplate(DialogTemplate{kTemplate, u"Restore", u"MS Shell Dlg", 8,
-                                              WS_POPUP | WS_CAPTION, 0, 0, 160, 120, 1033,
+        registerDialogTemplate(DialogTemplate{kTemplate,
+                                              u"Restore",
+                                              u"MS Shell Dlg",
+                                              8,
+                                              WS_POPUP | WS_CAPTION,
+                                              0,
+                                              0,
+                                              160,
+                                              120,
+                                              1033,
                                               {{kView, u"STATIC", u"", SS_LEFT, 5, 5, 150, 110}}});
         dialog = CreateDialogParamW(nullptr, kTemplate, nullptr, &quietProc, 0);
         ASSERT_NE(dialog, nullptr);
@@ -170,8 +179,9 @@ TEST_F(RuntimeInADialog, AQuitWhileMinimisedEndsTheWaitAndLeavesTheDeviceLost) {
     win::test::setIdleHook([] { PostQuitMessage(0); });
     EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
     EXPECT_EQ(D3D::device.lost, 1);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), u"The program is ending; the device stays lost"),
-              lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), u"The program is ending; the device stays lost"),
+        lines.end());
     // Released once; the next try gives up at once, as the quit still stands.
     const auto released = std::count(callbacks.slots.begin(), callbacks.slots.end(), 9);
     EXPECT_EQ(chain().present(), D3DERR_DEVICELOST);
@@ -187,9 +197,11 @@ TEST_F(Runtime, DefaultCheckerboardThroughRealLocks) {
         ASSERT_EQ(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
         const UINT size = 32u >> level, square = 4u >> level;
         for (UINT y = 0; y < size; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch);
+            const auto* row = reinterpret_cast<const uint32_t*>(
+                static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch);
             for (UINT x = 0; x < size; ++x)
-                ASSERT_EQ(row[x], ((x / square + y / square) & 1) ? 0xFF000084u : 0xFFFF0000u) << level;
+                ASSERT_EQ(row[x], ((x / square + y / square) & 1) ? 0xFF000084u : 0xFFFF0000u)
+                    << level;
         }
         texture->UnlockRect(level);
     }
@@ -215,7 +227,8 @@ TEST_F(Runtime, LoadsABitmapFileOnceAndDrawsAnX8TextureUpright) {
     ASSERT_EQ(x8.create(String(u"x8"), 2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED), 1);
     ASSERT_EQ(x8.texture()->LockRect(0, &locked, nullptr, 0), D3D_OK);
     for (int y = 0; y < 2; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
+        auto* row =
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
         row[0] = row[1] = y == 0 ? 0x00FF0000u : 0x000000FFu;
     }
     x8.texture()->UnlockRect(0);

@@ -31,13 +31,17 @@ protected:
         pixels.resize(size_t(width) * height, 0xFF336699u);
         d3dx->files.push_back({name, fake::D3DX::image(width, height, D3DFMT_A8R8G8B8, pixels)});
     }
-    static fake::Texture* of(const StructTexture& handle) { return static_cast<fake::Texture*>(handle.texture()); }
+    static fake::Texture* of(const StructTexture& handle) {
+        return static_cast<fake::Texture*>(handle.texture());
+    }
     // A texture whose level 0 holds these rows of pixels.
     static void make(StructTexture& handle, UINT width, UINT height, UINT levels, D3DFORMAT format,
                      const std::vector<uint32_t>& pixels) {
-        ASSERT_EQ(handle.create(String(u"test"), width, height, levels, 0, format, D3DPOOL_MANAGED), 1);
+        ASSERT_EQ(handle.create(String(u"test"), width, height, levels, 0, format, D3DPOOL_MANAGED),
+                  1);
         for (UINT y = 0; y < height; ++y)
-            for (UINT x = 0; x < width; ++x) of(handle)->levels[0]->setPixel32(x, y, pixels[y * width + x]);
+            for (UINT x = 0; x < width; ++x)
+                of(handle)->levels[0]->setPixel32(x, y, pixels[y * width + x]);
     }
 };
 
@@ -134,8 +138,9 @@ TEST_F(TextureTest, CreateRefusesTinySizesAndUnusableDevices) {
     lines.clear();
     device()->cooperativeResults = {D3DERR_DEVICELOST, D3DERR_DEVICELOST};
     EXPECT_EQ(handle.create(String(u"lost"), 64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), 0);
-    EXPECT_EQ(lines, (std::vector<std::u16string>{u"The DirectX device is not valid",
-                                                  u"TestCooperativeLevel result: D3DERR_DEVICELOST"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::u16string>{u"The DirectX device is not valid",
+                                           u"TestCooperativeLevel result: D3DERR_DEVICELOST"}));
 
     device()->createTextureResults = {D3DERR_OUTOFVIDEOMEMORY};
     EXPECT_EQ(handle.create(String(u"big"), 64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), 0);
@@ -200,8 +205,10 @@ TEST_F(TextureTest, MipmapsAreRefusedForTheDefaultRecordAndOtherPixelSizes) {
 
     for (const auto& [format, line] :
          {std::pair{D3DFMT_R8G8B8, u"Mipmaps are not built for D3DFMT_R8G8B8 (3 bytes per pixel)"},
-          std::pair{D3DFMT_A16B16G16R16F, u"Mipmaps are not built for Unknown Format (8 bytes per pixel)"},
-          std::pair{D3DFMT_A32B32G32R32F, u"Mipmaps are not built for Unknown Format (16 bytes per pixel)"}}) {
+          std::pair{D3DFMT_A16B16G16R16F,
+                    u"Mipmaps are not built for Unknown Format (8 bytes per pixel)"},
+          std::pair{D3DFMT_A32B32G32R32F,
+                    u"Mipmaps are not built for Unknown Format (16 bytes per pixel)"}}) {
         ASSERT_EQ(handle.create(String(u"odd"), 4, 4, 2, 0, format, D3DPOOL_MANAGED), 1);
         std::fill(of(handle)->levels[0]->pixels.begin(), of(handle)->levels[0]->pixels.end(), 0xAB);
         EXPECT_EQ(handle.genMipmaps(), 0);
@@ -264,12 +271,14 @@ TEST_F(CopyToBitmap, AnX8R8G8B8TextureIsConvertedFirstAndShownUpright) {
     EXPECT_EQ(d3dx->memoryLoads, 1);
     EXPECT_EQ(d3dx->lastFormat, D3DFMT_A8R8G8B8);
     EXPECT_EQ(d3dx->lastMipLevels, 1u); // as many as the source has
-    EXPECT_EQ(ownRecords(), 1); // the temporary copy is gone
+    EXPECT_EQ(ownRecords(), 1);         // the temporary copy is gone
     for (int32_t x = 0; x < 2; ++x) {
         const Color bottom = *bitmap.pixelAt(x, 0); // buffer row 0: the bottom line
         const Color top = *bitmap.pixelAt(x, 1);
-        EXPECT_EQ((std::array{bottom.b, bottom.g, bottom.r, bottom.a}), (std::array<uint8_t, 4>{255, 0, 0, 255}));
-        EXPECT_EQ((std::array{top.b, top.g, top.r, top.a}), (std::array<uint8_t, 4>{0, 0, 255, 255}));
+        EXPECT_EQ((std::array{bottom.b, bottom.g, bottom.r, bottom.a}),
+                  (std::array<uint8_t, 4>{255, 0, 0, 255}));
+        EXPECT_EQ((std::array{top.b, top.g, top.r, top.a}),
+                  (std::array<uint8_t, 4>{0, 0, 255, 255}));
     }
     // The GDI bitmap the dialog shows got the same pixels, bottom row first.
     const BitmapObject* shown = win::bitmapObject(bitmap.bitmap);
@@ -328,10 +337,12 @@ using NoDevice = RenderTest;
 TEST_F(NoDevice, TextureOperationsSayWhatIsMissingAndFail) {
     StructTexture handle;
     StructTexture::initDefaultTexture();
-    EXPECT_EQ(lines, (std::vector<std::u16string>{u"The DirectX device is not valid", u"Device is NULL"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::u16string>{u"The DirectX device is not valid", u"Device is NULL"}));
     lines.clear();
     EXPECT_EQ(handle.create(String(u"x"), 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED), 0);
-    EXPECT_EQ(lines, (std::vector<std::u16string>{u"The DirectX device is not valid", u"Device is NULL"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::u16string>{u"The DirectX device is not valid", u"Device is NULL"}));
     lines.clear();
     EXPECT_EQ(handle.load(String(u"a.png")), 0);
     EXPECT_EQ(lines.back(), u"Device is NULL");

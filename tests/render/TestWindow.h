@@ -17,8 +17,16 @@ public:
     TestWindow(LONG clientWidth, LONG clientHeight) {
         setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless one asks to watch
         static const bool registered = [] {
-            registerDialogTemplate(DialogTemplate{kTemplate, u"Render test", u"MS Shell Dlg", 8,
-                                                  WS_POPUP | WS_CAPTION, 0, 0, 200, 150, 1033,
+            registerDialogTemplate(DialogTemplate{kTemplate,
+                                                  u"Render test",
+                                                  u"MS Shell Dlg",
+                                                  8,
+                                                  WS_POPUP | WS_CAPTION,
+                                                  0,
+                                                  0,
+                                                  200,
+                                                  150,
+                                                  1033,
                                                   {{1, u"STATIC", u"", SS_LEFT, 0, 0, 10, 10}}});
             return true;
         }();
@@ -43,7 +51,9 @@ public:
 
 private:
     static constexpr WORD kTemplate = 0x7E51;
-    static INT_PTR quietProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+    static INT_PTR quietProc(HWND, UINT message, WPARAM, LPARAM) {
+        return message == WM_INITDIALOG;
+    }
 
     HWND dialog_ = nullptr;
     HWND control_ = nullptr;

@@ -13,7 +13,8 @@
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "embossa-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "embossa-test-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         path_ = ::mkdtemp(buffer.data());

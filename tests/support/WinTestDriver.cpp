@@ -11,9 +11,9 @@
 
 #include "support/WinTestDriver.h"
 #include "win/Canvas.h"
-#include "win/MessageLoop.h"
 #include "win/Input.h"
 #include "win/KeyState.h"
+#include "win/MessageLoop.h"
 #include "win/Win.h"
 #include "win/WinInternal.h"
 #include "win/Window.h"
@@ -77,20 +77,13 @@ void pushButton(uint32_t id, int x, int y, int button, bool down, int clicks) {
 
 uint16_t modifierOf(SDL_Keycode key) {
     switch (key) {
-    case SDLK_LSHIFT:
-        return KMOD_LSHIFT;
-    case SDLK_RSHIFT:
-        return KMOD_RSHIFT;
-    case SDLK_LCTRL:
-        return KMOD_LCTRL;
-    case SDLK_RCTRL:
-        return KMOD_RCTRL;
-    case SDLK_LALT:
-        return KMOD_LALT;
-    case SDLK_RALT:
-        return KMOD_RALT;
-    default:
-        return KMOD_NONE;
+    case SDLK_LSHIFT: return KMOD_LSHIFT;
+    case SDLK_RSHIFT: return KMOD_RSHIFT;
+    case SDLK_LCTRL: return KMOD_LCTRL;
+    case SDLK_RCTRL: return KMOD_RCTRL;
+    case SDLK_LALT: return KMOD_LALT;
+    case SDLK_RALT: return KMOD_RALT;
+    default: return KMOD_NONE;
     }
 }
 
@@ -131,8 +124,7 @@ bool writePng(const std::string& path, const uint8_t* rgb, int width, int height
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, rgb + size_t(y) * size_t(width) * 3);
+    for (int y = 0; y < height; ++y) png_write_row(png, rgb + size_t(y) * size_t(width) * 3);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;

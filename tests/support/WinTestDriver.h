@@ -13,7 +13,7 @@
 #include "win/Win.h"
 
 namespace win::test {
-void click(HWND control, int button = 1);              // at the control's centre
+void click(HWND control, int button = 1);                // at the control's centre
 void clickAt(HWND window, int x, int y, int button = 1); // client coordinates
 void doubleClickAt(HWND window, int x, int y);
 // One press or release of a button (1 left, 3 right) at a client point.

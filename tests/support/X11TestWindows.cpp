@@ -17,11 +17,14 @@ X11TestWindows::~X11TestWindows() {
     XCloseDisplay(display_);
 }
 
-X11TestWindows::Id X11TestWindows::root() const { return DefaultRootWindow(display_); }
+X11TestWindows::Id X11TestWindows::root() const {
+    return DefaultRootWindow(display_);
+}
 
 X11TestWindows::Id X11TestWindows::create(Id parent, const std::string& className,
                                           const std::string& title, bool desktopType) {
-    const Id window = XCreateSimpleWindow(display_, parent ? parent : root(), 0, 0, 40, 30, 0, 0, 0);
+    const Id window =
+        XCreateSimpleWindow(display_, parent ? parent : root(), 0, 0, 40, 30, 0, 0, 0);
     std::string instance = className;
     std::transform(instance.begin(), instance.end(), instance.begin(), ::tolower);
     XClassHint hint{instance.data(), const_cast<char*>(className.c_str())};
@@ -35,7 +38,8 @@ X11TestWindows::Id X11TestWindows::create(Id parent, const std::string& classNam
     if (desktopType) {
         const Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
         XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False),
-                        XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+                        XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&type),
+                        1);
     }
     XMapWindow(display_, window);
     made_.push_back(window);
@@ -48,4 +52,6 @@ void X11TestWindows::destroy(Id window) {
     XSync(display_, False);
 }
 
-void X11TestWindows::sync() { XSync(display_, False); }
+void X11TestWindows::sync() {
+    XSync(display_, False);
+}

@@ -13,7 +13,7 @@ class X11TestWindows {
 public:
     using Id = unsigned long;
 
-    X11TestWindows(); // connects to $DISPLAY
+    X11TestWindows();  // connects to $DISPLAY
     ~X11TestWindows(); // destroys every window it made
     X11TestWindows(const X11TestWindows&) = delete;
     X11TestWindows& operator=(const X11TestWindows&) = delete;

@@ -48,9 +48,9 @@ TEST_F(CpuDeviceTest, TexturesLockAndKeepTheirBytesPerLevel) {
     device->GetDeviceCaps(&caps);
     EXPECT_EQ(caps.MaxTextureWidth, 16384u);
     Ref<IDirect3DTexture9> texture;
-    ASSERT_EQ(device->CreateTexture(8, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(8, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3D_OK);
     ASSERT_EQ(texture->GetLevelCount(), 4u);
     for (UINT level = 0; level < 4; ++level) {
         D3DSURFACE_DESC desc;
@@ -91,9 +91,9 @@ TEST_F(CpuDeviceTest, TexturesLockAndKeepTheirBytesPerLevel) {
 TEST_F(CpuDeviceTest, PoolsAndUsagesFollowDirect3DRules) {
     Ref<IDirect3DTexture9> texture;
     D3DLOCKED_RECT locked;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture.out(), nullptr),
+        D3D_OK);
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL)
         << "default-pool textures are not lockable";
     ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT,
@@ -107,29 +107,28 @@ TEST_F(CpuDeviceTest, PoolsAndUsagesFollowDirect3DRules) {
     EXPECT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
                                     D3DPOOL_MANAGED, texture.out(), nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreateTexture(4, 4, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3DERR_INVALIDCALL)
+    EXPECT_EQ(
+        device->CreateTexture(4, 4, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3DERR_INVALIDCALL)
         << "more levels than a 4 x 4 chain has";
-    EXPECT_EQ(device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
+    EXPECT_EQ(
+        device->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, texture.out(), nullptr),
               D3DERR_INVALIDCALL);
 
     // Compressed levels are addressed in 4 x 4 blocks.
-    ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3D_OK);
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     EXPECT_EQ(locked.Pitch, 16);
     texture->UnlockRect(0);
 
     Ref<IDirect3DCubeTexture9> cube;
-    ASSERT_EQ(device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.out(),
-                                        nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.out(), nullptr),
+        D3D_OK);
     ASSERT_EQ(cube->LockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, 0, &locked, nullptr, 0), D3D_OK);
     static_cast<uint32_t*>(locked.pBits)[0] = 0xABCDEF01;
     cube->UnlockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, 0);
@@ -199,9 +198,9 @@ TEST_F(CpuDeviceTest, DrawsGoNowhereButStillCheckTheirArguments) {
 
 TEST_F(CpuDeviceTest, LoadingRoundsUpToPowersOfTwoAndBuildsABoxFilteredChain) {
     // 3 x 2 grey levels, stretched to 4 x 2 by the codec's rule.
-    std::vector<uint8_t> file =
-        dds(4, 2, {0xFF000000, 0xFF404040, 0xFF808080, 0xFFC0C0C0, 0xFF000000, 0xFF404040,
-                   0xFF808080, 0xFFC0C0C0});
+    std::vector<uint8_t> file = dds(4, 2,
+                                    {0xFF000000, 0xFF404040, 0xFF808080, 0xFFC0C0C0, 0xFF000000,
+                                     0xFF404040, 0xFF808080, 0xFFC0C0C0});
     D3DXIMAGE_INFO info;
     Ref<IDirect3DTexture9> texture;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), file.data(), UINT(file.size()),
@@ -220,9 +219,9 @@ TEST_F(CpuDeviceTest, LoadingRoundsUpToPowersOfTwoAndBuildsABoxFilteredChain) {
     // A 3 x 5 picture becomes 4 x 8; one level when asked for one.
     std::vector<uint8_t> odd = dds(3, 5, std::vector<uint32_t>(15, 0xFF336699));
     ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), odd.data(), UINT(odd.size()),
-                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
-                                                  D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                                  D3DX_DEFAULT, 0, nullptr, nullptr, texture.out()),
+                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
+                                                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                  nullptr, nullptr, texture.out()),
               D3D_OK);
     D3DSURFACE_DESC desc;
     texture->GetLevelDesc(0, &desc);
@@ -233,9 +232,9 @@ TEST_F(CpuDeviceTest, LoadingRoundsUpToPowersOfTwoAndBuildsABoxFilteredChain) {
 
     uint8_t garbage[64] = {1, 2, 3};
     EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), garbage, sizeof garbage,
-                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
-                                                  D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                                  D3DX_DEFAULT, 0, nullptr, nullptr, texture.out()),
+                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
+                                                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                  nullptr, nullptr, texture.out()),
               D3DXERR_INVALIDDATA);
     EXPECT_EQ(texture.get(), nullptr);
     EXPECT_TRUE(D3DXCheckVersion(32, 42));
@@ -258,10 +257,9 @@ TEST_F(CpuDeviceTest, LoadingConvertsToTheRequestedFormatAndAppliesTheColourKey)
     texture->UnlockRect(0);
 
     ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), file.data(), UINT(file.size()),
-                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
-                                                  D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                                  D3DX_DEFAULT, 0xFFFF00FF, nullptr, nullptr,
-                                                  texture.out()),
+                                                  D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
+                                                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                  0xFFFF00FF, nullptr, nullptr, texture.out()),
               D3D_OK);
     EXPECT_EQ(texel(texture.get(), 0, 0, 0), 0u) << "the key becomes transparent black";
     EXPECT_EQ(texel(texture.get(), 0, 1, 0), 0x80FF8040u);
@@ -269,9 +267,9 @@ TEST_F(CpuDeviceTest, LoadingConvertsToTheRequestedFormatAndAppliesTheColourKey)
 
 TEST_F(CpuDeviceTest, SavedDdsLoadsBackToTheSamePixels) {
     Ref<IDirect3DTexture9> source;
-    ASSERT_EQ(device->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, source.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, source.out(), nullptr),
+        D3D_OK);
     for (UINT level = 0; level < source->GetLevelCount(); ++level) {
         D3DLOCKED_RECT locked;
         source->LockRect(level, &locked, nullptr, 0);
@@ -309,8 +307,8 @@ TEST_F(CpuDeviceTest, LoadingFromAFileAcceptsEitherSeparator) {
     TempFolder folder;
     std::vector<uint8_t> file = dds(2, 2, {0xFF010203, 0xFF010203, 0xFF010203, 0xFF010203});
     std::string path = folder.path().string() + "/tex.dds";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                std::streamsize(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     std::u16string wide;
     for (char c : folder.path().string()) wide.push_back(char16_t(c));
     wide += u"\\tex.dds";
@@ -339,22 +337,23 @@ TEST(D3D9Format, PackedConversionsRoundTripAtTheirPrecision) {
         uint32_t back[std::size(colours)];
         d3d9::toArgb(format, packed.data(), back, std::size(colours));
         for (size_t i = 0; i < std::size(colours); ++i) {
-            SCOPED_TRACE(testing::Message() << "format " << format << " colour " << std::hex
-                                            << colours[i]);
+            SCOPED_TRACE(testing::Message()
+                         << "format " << format << " colour " << std::hex << colours[i]);
             int alphaBits = format == D3DFMT_A1R5G5B5 ? 1 : format == D3DFMT_A4R4G4B4 ? 4 : 8;
             bool opaque = format == D3DFMT_X8R8G8B8 || format == D3DFMT_R8G8B8 ||
                           format == D3DFMT_R5G6B5 || format == D3DFMT_X1R5G5B5 ||
                           format == D3DFMT_X4R4G4B4 || format == D3DFMT_X8B8G8R8;
             int alpha = int(colours[i] >> 24), gotAlpha = int(back[i] >> 24);
-            if (opaque) EXPECT_EQ(gotAlpha, 255);
-            else if (alphaBits == 1) EXPECT_EQ(gotAlpha, alpha >= 128 ? 255 : 0);
-            else EXPECT_NEAR(gotAlpha, alpha, 255 >> alphaBits);
+            if (opaque)
+                EXPECT_EQ(gotAlpha, 255);
+            else if (alphaBits == 1)
+                EXPECT_EQ(gotAlpha, alpha >= 128 ? 255 : 0);
+            else
+                EXPECT_NEAR(gotAlpha, alpha, 255 >> alphaBits);
             if (format == D3DFMT_A8L8) continue; // luminance keeps no hue
-            int tolerance = info->bytes == 2 ? (format == D3DFMT_A4R4G4B4 ||
-                                                        format == D3DFMT_X4R4G4B4
-                                                    ? 17
-                                                    : 8)
-                                             : 0;
+            int tolerance = info->bytes == 2
+                                ? (format == D3DFMT_A4R4G4B4 || format == D3DFMT_X4R4G4B4 ? 17 : 8)
+                                : 0;
             EXPECT_NEAR(red(back[i]), red(colours[i]), tolerance);
             EXPECT_NEAR(green(back[i]), green(colours[i]), tolerance);
             EXPECT_NEAR(blue(back[i]), blue(colours[i]), tolerance);

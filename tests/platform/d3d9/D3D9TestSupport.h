@@ -153,9 +153,15 @@ protected:
     Ref<IDirect3DDevice9> device;
 };
 
-inline int red(uint32_t argb) { return int(argb >> 16 & 0xFF); }
-inline int green(uint32_t argb) { return int(argb >> 8 & 0xFF); }
-inline int blue(uint32_t argb) { return int(argb & 0xFF); }
+inline int red(uint32_t argb) {
+    return int(argb >> 16 & 0xFF);
+}
+inline int green(uint32_t argb) {
+    return int(argb >> 8 & 0xFF);
+}
+inline int blue(uint32_t argb) {
+    return int(argb & 0xFF);
+}
 
 inline D3DMATRIX identityMatrix() {
     D3DMATRIX m;

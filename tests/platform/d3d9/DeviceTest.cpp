@@ -45,21 +45,22 @@ TEST_F(DeviceTest, AdapterAnswersForWhatTheRuntimeCanDo) {
               D3DERR_NOTAVAILABLE);
 
     for (D3DFORMAT depth : {D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D16, D3DFMT_D32}) {
-        EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
-                                          D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, depth),
+        EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                          D3DRTYPE_SURFACE, depth),
                   D3D_OK)
             << depth;
-        EXPECT_EQ(d3d_->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
-                                               D3DFMT_A8R8G8B8, depth),
+        EXPECT_EQ(d3d_->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8,
+                                               depth),
                   D3D_OK);
     }
     EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
                                       D3DRTYPE_SURFACE, D3DFMT_D24X4S4),
               D3DERR_NOTAVAILABLE);
-    EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
-                                      D3DUSAGE_RENDERTARGET | D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING,
-                                      D3DRTYPE_TEXTURE, D3DFMT_A16B16G16R16F),
-              D3D_OK);
+    EXPECT_EQ(
+        d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                D3DUSAGE_RENDERTARGET | D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING,
+                                D3DRTYPE_TEXTURE, D3DFMT_A16B16G16R16F),
+        D3D_OK);
     EXPECT_EQ(d3d_->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET,
                                       D3DRTYPE_TEXTURE, D3DFMT_L8),
               D3DERR_NOTAVAILABLE);
@@ -125,9 +126,9 @@ TEST_F(DeviceTest, CreateDeviceTakesTheClientSizeAndChecksItsArguments) {
               D3DERR_INVALIDCALL)
         << "an unknown window";
     bad = windowedParameters(window_);
-    EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_MULTITHREADED, &bad,
-                                 other.out()),
-              D3DERR_INVALIDCALL)
+    EXPECT_EQ(
+        d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_MULTITHREADED, &bad, other.out()),
+        D3DERR_INVALIDCALL)
         << "no vertex processing chosen";
     bad.BackBufferFormat = D3DFMT_R5G6B5;
     EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_HARDWARE_VERTEXPROCESSING,
@@ -183,9 +184,9 @@ TEST_F(DeviceTest, ResetRefusesWhileDefaultPoolObjectsAreHeld) {
     D3DPRESENT_PARAMETERS p = windowedParameters(window_);
     ASSERT_EQ(createDevice(p), D3D_OK);
     Ref<IDirect3DTexture9> managed, target;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.out(), nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked;
     managed->LockRect(0, &locked, nullptr, 0);
     static_cast<uint32_t*>(locked.pBits)[0] = 0x12345678;
@@ -255,9 +256,9 @@ TEST_F(DeviceTest, ReferencesFollowComRules) {
     D3DPRESENT_PARAMETERS p = windowedParameters(window_);
     ASSERT_EQ(createDevice(p), D3D_OK);
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
     EXPECT_EQ(texture->GetLevelCount(), 4u) << "0 levels is the full chain";
 
     // A level surface counts on its texture.
@@ -359,7 +360,7 @@ TEST_F(DeviceTest, UnhonouredStatesAreLoggedOnce) {
     lines.clear();
     device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
     device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE); // honoured: no line
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);      // honoured: no line
     device->SetRenderState(D3DRS_STENCILENABLE, FALSE); // back to the default: no line
     standin::setLogFunction(nullptr);
     // Once per process: when the test is repeated in one process, the later

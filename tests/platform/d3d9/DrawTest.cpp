@@ -85,7 +85,7 @@ protected:
         D3DMATRIX projection = perspective(1, 100);
         device->SetTransform(D3DTS_PROJECTION, &projection);
         float n = -normalLength;
-        LitVertex quad[] = {{-2, 2, 5, 0, 0, n}, {2, 2, 5, 0, 0, n}, {-2, -2, 5, 0, 0, n},
+        LitVertex quad[] = {{-2, 2, 5, 0, 0, n}, {2, 2, 5, 0, 0, n},  {-2, -2, 5, 0, 0, n},
                             {2, 2, 5, 0, 0, n},  {2, -2, 5, 0, 0, n}, {-2, -2, 5, 0, 0, n}};
         device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
         ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, quad, sizeof(LitVertex)), D3D_OK);
@@ -158,9 +158,9 @@ TEST_F(RenderTest, LitQuadFollowsTheLightingFormula) {
 TEST_F(RenderTest, TexturedQuadModulatesTexelsWithTheLitColour) {
     // 2 x 2 texels: red, green / blue, white, top row first.
     Ref<IDirect3DTexture9> texture;
-    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     auto* row0 = static_cast<uint32_t*>(locked.pBits);
@@ -181,8 +181,10 @@ TEST_F(RenderTest, TexturedQuadModulatesTexelsWithTheLitColour) {
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
     D3DMATRIX projection = perspective(1, 100);
     device->SetTransform(D3DTS_PROJECTION, &projection);
-    LitTexturedVertex quad[] = {{-5, 5, 5, 0, 0, -1, 0, 0}, {5, 5, 5, 0, 0, -1, 1, 0},
-                                {-5, -5, 5, 0, 0, -1, 0, 1}, {5, -5, 5, 0, 0, -1, 1, 1}};
+    LitTexturedVertex quad[] = {{-5, 5, 5, 0, 0, -1, 0, 0},
+                                {5, 5, 5, 0, 0, -1, 1, 0},
+                                {-5, -5, 5, 0, 0, -1, 0, 1},
+                                {5, -5, 5, 0, 0, -1, 1, 1}};
     device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(LitTexturedVertex)),
               D3D_OK);
@@ -245,8 +247,8 @@ TEST_F(RenderTest, DepthTestAndDepthWritesFollowTheRenderStates) {
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     auto quad = [&](float z, DWORD color) {
-        ColoredVertex v[] = {{-1, 1, z, color}, {1, 1, z, color}, {-1, -1, z, color},
-                             {1, -1, z, color}};
+        ColoredVertex v[] = {
+            {-1, 1, z, color}, {1, 1, z, color}, {-1, -1, z, color}, {1, -1, z, color}};
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColoredVertex));
     };
     auto centre = [&] { return readBackBuffer()[32 * kSize + 32]; };
@@ -282,8 +284,8 @@ TEST_F(RenderTest, BlendingWriteMasksAlphaTestAndFog) {
     device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     auto quad = [&](DWORD color, float z = 0.5f) {
-        ColoredVertex v[] = {{-1, 1, z, color}, {1, 1, z, color}, {-1, -1, z, color},
-                             {1, -1, z, color}};
+        ColoredVertex v[] = {
+            {-1, 1, z, color}, {1, 1, z, color}, {-1, -1, z, color}, {1, -1, z, color}};
         device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColoredVertex));
     };
     auto centre = [&] { return readBackBuffer()[32 * kSize + 32]; };
@@ -326,8 +328,10 @@ TEST_F(RenderTest, BlendingWriteMasksAlphaTestAndFog) {
     device->SetRenderState(D3DRS_FOGSTART, startBits);
     device->SetRenderState(D3DRS_FOGEND, endBits);
     device->SetRenderState(D3DRS_FOGCOLOR, 0xFF0000FF);
-    ColoredVertex far[] = {{-6, 6, 6, 0xFFFF0000}, {6, 6, 6, 0xFFFF0000},
-                           {-6, -6, 6, 0xFFFF0000}, {6, -6, 6, 0xFFFF0000}};
+    ColoredVertex far[] = {{-6, 6, 6, 0xFFFF0000},
+                           {6, 6, 6, 0xFFFF0000},
+                           {-6, -6, 6, 0xFFFF0000},
+                           {6, -6, 6, 0xFFFF0000}};
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, far, sizeof(ColoredVertex));
     uint32_t fogged = centre();
     EXPECT_NEAR(red(fogged), 128, 3);
@@ -337,9 +341,9 @@ TEST_F(RenderTest, BlendingWriteMasksAlphaTestAndFog) {
 TEST_F(RenderTest, PretransformedQuadMapsTexelsOntoPixelsWithTheHalfPixelShift) {
     // The engine's screen quads: corners at pixel positions minus 0.5.
     Ref<IDirect3DTexture9> texture;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked;
     texture->LockRect(0, &locked, nullptr, 0);
     for (int y = 0; y < 4; ++y)
@@ -356,8 +360,8 @@ TEST_F(RenderTest, PretransformedQuadMapsTexelsOntoPixelsWithTheHalfPixelShift) 
     device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
     float x0 = 8 - 0.5f, y0 = 12 - 0.5f, x1 = x0 + 4, y1 = y0 + 4;
-    ScreenVertex quad[] = {{x0, y0, 0, 1, 0, 0}, {x1, y0, 0, 1, 1, 0}, {x0, y1, 0, 1, 0, 1},
-                           {x1, y1, 0, 1, 1, 1}};
+    ScreenVertex quad[] = {
+        {x0, y0, 0, 1, 0, 0}, {x1, y0, 0, 1, 1, 0}, {x0, y1, 0, 1, 0, 1}, {x1, y1, 0, 1, 1, 1}};
     device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex)), D3D_OK);
     std::vector<uint32_t> pixels = readBackBuffer();
@@ -393,8 +397,10 @@ TEST_F(RenderTest, RenderTargetTextureKeepsItsTopRowOnTop) {
     device->SetTexture(0, target.get());
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    ScreenVertex quad[] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {63.5f, -0.5f, 0, 1, 1, 0},
-                           {-0.5f, 63.5f, 0, 1, 0, 1}, {63.5f, 63.5f, 0, 1, 1, 1}};
+    ScreenVertex quad[] = {{-0.5f, -0.5f, 0, 1, 0, 0},
+                           {63.5f, -0.5f, 0, 1, 1, 0},
+                           {-0.5f, 63.5f, 0, 1, 0, 1},
+                           {63.5f, 63.5f, 0, 1, 1, 1}};
     device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ScreenVertex));
     std::vector<uint32_t> pixels = readBackBuffer();
@@ -439,8 +445,8 @@ TEST_F(RenderTest, MultisampledBackBufferIsResolvedOnPresent) {
     p.Flags = 0;
     p.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
     Ref<IDirect3DDevice9> multisampled;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                 &p, multisampled.out()),
+    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
+                                 multisampled.out()),
               D3D_OK);
     multisampled->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 1, 0);
     Ref<IDirect3DSwapChain9> swapChain;
@@ -457,8 +463,8 @@ TEST_F(RenderTest, MultisampledBackBufferIsResolvedOnPresent) {
     p.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     p.BackBufferWidth = p.BackBufferHeight = 0;
     Ref<IDirect3DDevice9> refused;
-    EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                 &p, refused.out()),
+    EXPECT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
+                                 refused.out()),
               D3DERR_INVALIDCALL);
 }
 
@@ -467,9 +473,12 @@ TEST_F(RenderTest, IndexedDrawsFromBuffersAndUserMemoryAgree) {
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     // Two unused vertices first, reached through the base vertex.
-    ColoredVertex vertices[] = {{0, 0, 0, 0},           {0, 0, 0, 0},
-                                {-1, 1, 0.5f, 0xFF0000FF}, {1, 1, 0.5f, 0xFF0000FF},
-                                {-1, -1, 0.5f, 0xFF0000FF}, {1, -1, 0.5f, 0xFF0000FF}};
+    ColoredVertex vertices[] = {{0, 0, 0, 0},
+                                {0, 0, 0, 0},
+                                {-1, 1, 0.5f, 0xFF0000FF},
+                                {1, 1, 0.5f, 0xFF0000FF},
+                                {-1, -1, 0.5f, 0xFF0000FF},
+                                {1, -1, 0.5f, 0xFF0000FF}};
     uint16_t indices[] = {0, 1, 2, 1, 3, 2};
 
     Ref<IDirect3DVertexBuffer9> vb;

@@ -32,8 +32,12 @@ void* operator new(size_t size) {
 // not seeing that the replaced new above mallocs.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 #pragma GCC diagnostic pop
 
 namespace {
@@ -61,7 +65,9 @@ Decoding decodeBytes(const std::vector<uint8_t>& bytes) {
     return d;
 }
 
-Decoding decodeFile(const std::string& name) { return decodeBytes(readImageFile(name)); }
+Decoding decodeFile(const std::string& name) {
+    return decodeBytes(readImageFile(name));
+}
 
 // The 3 x 2 picture every lossless test file holds: red, green, blue / white,
 // black, and a gray whose alpha is 0x80 where the format stores alpha.
@@ -243,8 +249,7 @@ TEST(ImageCodec, DdsPixelLayoutsScaleEachChannelToEightBits) {
          ddsPixel(RGB | ALPHAPIXELS, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, {1, 2, 3, 4}),
          0x04010203},
         {"A1R5G5B5", D3DFMT_A1R5G5B5,
-         ddsPixel(RGB | ALPHAPIXELS, 0, 16, 0x7C00, 0x3E0, 0x1F, 0x8000, {0x1F, 0x00}),
-         0x000000FF},
+         ddsPixel(RGB | ALPHAPIXELS, 0, 16, 0x7C00, 0x3E0, 0x1F, 0x8000, {0x1F, 0x00}), 0x000000FF},
         {"X1R5G5B5", D3DFMT_X1R5G5B5, ddsPixel(RGB, 0, 16, 0x7C00, 0x3E0, 0x1F, 0, {0x00, 0xFC}),
          0xFFFF0000},
         // 16/31 and 32/63 of 255, rounded: 132 and 130.
@@ -262,16 +267,15 @@ TEST(ImageCodec, DdsPixelLayoutsScaleEachChannelToEightBits) {
         {"A8 is black with alpha", D3DFMT_A8, ddsPixel(ALPHA, 0, 8, 0, 0, 0, 0xFF, {0x7F}),
          0x7F000000},
         // Channels a format lacks read as 1, as the sampler returns them.
-        {"G16R16", D3DFMT_G16R16, ddsPixel(RGB, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0, {0xFF, 0xFF, 0, 0}),
-         0xFFFF00FF},
+        {"G16R16", D3DFMT_G16R16,
+         ddsPixel(RGB, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0, {0xFF, 0xFF, 0, 0}), 0xFFFF00FF},
         {"A16B16G16R16", D3DFMT_A16B16G16R16,
          ddsPixel(FOURCC, 36, 0, 0, 0, 0, 0, {0xFF, 0xFF, 0x80, 0x80, 0, 0, 0xFF, 0xFF}),
          0xFFFF8000},
         {"A16B16G16R16F", D3DFMT_A16B16G16R16F,
          ddsPixel(FOURCC, 113, 0, 0, 0, 0, 0, {0x00, 0x3C, 0x00, 0x38, 0, 0, 0x00, 0x3C}),
          0xFFFF8000},
-        {"R32F", D3DFMT_R32F, ddsPixel(FOURCC, 114, 0, 0, 0, 0, 0, {0, 0, 0x80, 0x3E}),
-         0xFF40FFFF},
+        {"R32F", D3DFMT_R32F, ddsPixel(FOURCC, 114, 0, 0, 0, 0, 0, {0, 0, 0x80, 0x3E}), 0xFF40FFFF},
     };
     for (const DdsLayoutCase& c : cases) {
         const Decoding d = decodeBytes(c.file);
@@ -284,10 +288,8 @@ TEST(ImageCodec, DdsPixelLayoutsScaleEachChannelToEightBits) {
 
 TEST(ImageCodec, DdsRefusesLayoutsItCannotRead) {
     constexpr uint32_t RGB = 0x40;
-    const std::vector<uint8_t> gappedMask =
-        ddsPixel(RGB, 0, 16, 0xF00F, 0x0F0, 0x000, 0, {0, 0});
-    const std::vector<uint8_t> oddBitCount =
-        ddsPixel(RGB, 0, 12, 0xF00, 0x0F0, 0x00F, 0, {0, 0});
+    const std::vector<uint8_t> gappedMask = ddsPixel(RGB, 0, 16, 0xF00F, 0x0F0, 0x000, 0, {0, 0});
+    const std::vector<uint8_t> oddBitCount = ddsPixel(RGB, 0, 12, 0xF00, 0x0F0, 0x00F, 0, {0, 0});
     const std::vector<uint8_t> maskPastBits =
         ddsPixel(RGB, 0, 16, 0xFF0000, 0xFF00, 0xFF, 0, {0, 0});
     const std::vector<uint8_t> paletted = ddsPixel(0x20, 0, 8, 0, 0, 0, 0, {0});
@@ -316,8 +318,8 @@ TEST(ImageCodec, JpegDecodesWithinTolerance) {
     EXPECT_EQ(gray.info.Format, D3DFMT_L8);
     const uint8_t levels[6] = {0, 128, 255, 64, 192, 32};
     for (int i = 0; i < 6; ++i)
-        EXPECT_LE(channelDistance(gray.image.pixels[size_t(i)], 0xFF000000u | levels[i] * 0x010101u),
-                  4);
+        EXPECT_LE(
+            channelDistance(gray.image.pixels[size_t(i)], 0xFF000000u | levels[i] * 0x010101u), 4);
 
     // A progressive file of ordinary scans passes the scan cap.
     const Decoding progressive = decodeFile("jpeg-progressive-16x8.jpg");
@@ -362,50 +364,48 @@ TEST_P(MalformedFile, IsRefusedWithItsReasonAndLeavesTheTargetAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     ImageCodec, MalformedFile,
-    testing::Values(MalformedCase{"png-truncated-idat.png", "PngDecoder: "},
-                    MalformedCase{"png-30000x30000-header.png",
-                                  "PngDecoder: image too large (30000 x 30000)"},
-                    MalformedCase{"png-16000x16000-header.png", "PngDecoder: image too large"},
-                    MalformedCase{"png-bad-idat-crc.png", "PngDecoder: "},
-                    MalformedCase{"go-invalid-crc32.png", "PngDecoder: "},
-                    MalformedCase{"go-invalid-noend.png", "PngDecoder: "},
-                    MalformedCase{"go-invalid-trunc.png", "PngDecoder: "},
-                    MalformedCase{"go-invalid-zlib.png", "PngDecoder: "},
-                    // libpng itself reads an index past a short palette as black.
-                    MalformedCase{"go-invalid-palette.png",
-                                  "PngDecoder: pixel index past the palette"},
-                    MalformedCase{"png-text-chunk-claims-2gib.png",
-                                  "PngDecoder: tEXt chunk too large (2147483647 bytes)"},
-                    MalformedCase{"jpeg-truncated.jpg", "JpegDecoder: "},
-                    MalformedCase{"jpeg-missing-eoi.jpg", "JpegDecoder: "},
-                    MalformedCase{"jpeg-too-many-scans.jpg", "JpegDecoder: more than 100 scans"},
-                    MalformedCase{"bmp-negative-height-overflow.bmp", "BmpDecoder: height overflows"},
-                    MalformedCase{"bmp-truncated-pixels.bmp", "BmpDecoder: pixel data is truncated"},
-                    MalformedCase{"bmp-palette-index-overflow.bmp", "BmpDecoder: pixel index past"},
-                    MalformedCase{"bmp-rle8-unsupported.bmp", "BmpDecoder: run-length"},
-                    MalformedCase{"dds-truncated-mip.dds", "DdsDecoder: mip level 2 is truncated"},
-                    MalformedCase{"dds-dx10-header.dds", "DdsDecoder: the DX10 header"},
-                    MalformedCase{"dds-volume.dds", "DdsDecoder: volume"},
-                    MalformedCase{"dds-65536x65536-header.dds", "DdsDecoder: image too large"},
-                    MalformedCase{"hdr-zero-run.hdr", "HdrDecoder: bad run length"},
-                    MalformedCase{"hdr-truncated-rle.hdr", "HdrDecoder: pixel data is truncated"},
-                    MalformedCase{"tga-truncated-rle.tga", "TgaDecoder: pixel data is truncated"},
-                    MalformedCase{"tga-rle-run-past-end.tga",
-                                  "TgaDecoder: run passes the image's end"},
-                    MalformedCase{"tga-colour-map-index-past-map.tga",
-                                  "TgaDecoder: pixel index past the colour map"},
-                    MalformedCase{"tga-rle-colour-map-index-past-map.tga",
-                                  "TgaDecoder: pixel index past the colour map"},
-                    MalformedCase{"pcx-rle-overrun.pcx", "PcxDecoder: run passes the image's end"},
-                    MalformedCase{"pcx-truncated.pcx", "PcxDecoder: pixel data is truncated"},
-                    MalformedCase{"ppm-maxval-zero.ppm", "PpmDecoder: maxval is zero"},
-                    MalformedCase{"ppm-sample-over-maxval.ppm", "PpmDecoder: sample exceeds maxval"},
-                    MalformedCase{"ppm-truncated-p6.ppm", "PpmDecoder: pixel data is truncated"},
-                    MalformedCase{"ppm-huge-size.ppm", "PpmDecoder: image too large"},
-                    MalformedCase{"pfm-truncated.pfm", "PfmDecoder: pixel data is truncated"},
-                    MalformedCase{"afl-not-kitty.gif", "not a format we read"},
-                    MalformedCase{"afl-not-kitty.webp", "not a format we read"},
-                    MalformedCase{"afl-not-kitty.tiff", "not a format we read"}),
+    testing::Values(
+        MalformedCase{"png-truncated-idat.png", "PngDecoder: "},
+        MalformedCase{"png-30000x30000-header.png", "PngDecoder: image too large (30000 x 30000)"},
+        MalformedCase{"png-16000x16000-header.png", "PngDecoder: image too large"},
+        MalformedCase{"png-bad-idat-crc.png", "PngDecoder: "},
+        MalformedCase{"go-invalid-crc32.png", "PngDecoder: "},
+        MalformedCase{"go-invalid-noend.png", "PngDecoder: "},
+        MalformedCase{"go-invalid-trunc.png", "PngDecoder: "},
+        MalformedCase{"go-invalid-zlib.png", "PngDecoder: "},
+        // libpng itself reads an index past a short palette as black.
+        MalformedCase{"go-invalid-palette.png", "PngDecoder: pixel index past the palette"},
+        MalformedCase{"png-text-chunk-claims-2gib.png",
+                      "PngDecoder: tEXt chunk too large (2147483647 bytes)"},
+        MalformedCase{"jpeg-truncated.jpg", "JpegDecoder: "},
+        MalformedCase{"jpeg-missing-eoi.jpg", "JpegDecoder: "},
+        MalformedCase{"jpeg-too-many-scans.jpg", "JpegDecoder: more than 100 scans"},
+        MalformedCase{"bmp-negative-height-overflow.bmp", "BmpDecoder: height overflows"},
+        MalformedCase{"bmp-truncated-pixels.bmp", "BmpDecoder: pixel data is truncated"},
+        MalformedCase{"bmp-palette-index-overflow.bmp", "BmpDecoder: pixel index past"},
+        MalformedCase{"bmp-rle8-unsupported.bmp", "BmpDecoder: run-length"},
+        MalformedCase{"dds-truncated-mip.dds", "DdsDecoder: mip level 2 is truncated"},
+        MalformedCase{"dds-dx10-header.dds", "DdsDecoder: the DX10 header"},
+        MalformedCase{"dds-volume.dds", "DdsDecoder: volume"},
+        MalformedCase{"dds-65536x65536-header.dds", "DdsDecoder: image too large"},
+        MalformedCase{"hdr-zero-run.hdr", "HdrDecoder: bad run length"},
+        MalformedCase{"hdr-truncated-rle.hdr", "HdrDecoder: pixel data is truncated"},
+        MalformedCase{"tga-truncated-rle.tga", "TgaDecoder: pixel data is truncated"},
+        MalformedCase{"tga-rle-run-past-end.tga", "TgaDecoder: run passes the image's end"},
+        MalformedCase{"tga-colour-map-index-past-map.tga",
+                      "TgaDecoder: pixel index past the colour map"},
+        MalformedCase{"tga-rle-colour-map-index-past-map.tga",
+                      "TgaDecoder: pixel index past the colour map"},
+        MalformedCase{"pcx-rle-overrun.pcx", "PcxDecoder: run passes the image's end"},
+        MalformedCase{"pcx-truncated.pcx", "PcxDecoder: pixel data is truncated"},
+        MalformedCase{"ppm-maxval-zero.ppm", "PpmDecoder: maxval is zero"},
+        MalformedCase{"ppm-sample-over-maxval.ppm", "PpmDecoder: sample exceeds maxval"},
+        MalformedCase{"ppm-truncated-p6.ppm", "PpmDecoder: pixel data is truncated"},
+        MalformedCase{"ppm-huge-size.ppm", "PpmDecoder: image too large"},
+        MalformedCase{"pfm-truncated.pfm", "PfmDecoder: pixel data is truncated"},
+        MalformedCase{"afl-not-kitty.gif", "not a format we read"},
+        MalformedCase{"afl-not-kitty.webp", "not a format we read"},
+        MalformedCase{"afl-not-kitty.tiff", "not a format we read"}),
     [](const testing::TestParamInfo<MalformedCase>& info) {
         std::string name = info.param.file;
         for (char& c : name)
@@ -629,7 +629,8 @@ Image sampleImage(int width, int height, uint32_t seed) {
     Image image;
     image.width = width;
     image.height = height;
-    for (int i = 0; i < width * height; ++i) image.pixels.push_back(seed * 2654435761u + uint32_t(i) * 40503u);
+    for (int i = 0; i < width * height; ++i)
+        image.pixels.push_back(seed * 2654435761u + uint32_t(i) * 40503u);
     return image;
 }
 

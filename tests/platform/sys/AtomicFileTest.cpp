@@ -15,7 +15,9 @@
 
 namespace {
 
-std::u16string wide(const std::filesystem::path& p) { return sys::utf8ToUtf16(p.string()); }
+std::u16string wide(const std::filesystem::path& p) {
+    return sys::utf8ToUtf16(p.string());
+}
 
 size_t entriesIn(const std::filesystem::path& folder) {
     size_t n = 0;
@@ -69,7 +71,9 @@ TEST(AtomicFile, SizeLimitMidWriteLeavesTheOldFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {100, 100};
+        struct rlimit limit {
+            100, 100
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         bool ok;
         {

@@ -12,12 +12,15 @@
 namespace {
 
 std::atomic<int> interruptions{0};
-void countInterruption(int) { ++interruptions; }
+void countInterruption(int) {
+    ++interruptions;
+}
 
 TEST(Time, SleepLastsAtLeastTheTimeAskedEvenWhenASignalInterruptsIt) {
     interruptions = 0;
     // Without SA_RESTART the signal cuts the kernel's sleep short.
-    struct sigaction action {}, previous{};
+    struct sigaction action {
+    }, previous{};
     action.sa_handler = &countInterruption;
     sigemptyset(&action.sa_mask);
     ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);

@@ -14,11 +14,14 @@ TEST(Unicode, Utf8RoundTripIncludingSurrogatePairs) {
 
 TEST(Unicode, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(sys::utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
-    EXPECT_EQ(sys::utf16ToUtf8(std::u16string(1, char16_t(0xDC00)) + u"a"), "\xEF\xBF\xBD" "a");
-    EXPECT_EQ(sys::utf8ToUtf16("\xC3"), u"\uFFFD");              // truncated sequence
-    EXPECT_EQ(sys::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");   // overlong slash
+    EXPECT_EQ(sys::utf16ToUtf8(std::u16string(1, char16_t(0xDC00)) + u"a"), "\xEF\xBF\xBD"
+                                                                            "a");
+    EXPECT_EQ(sys::utf8ToUtf16("\xC3"), u"\uFFFD");                     // truncated sequence
+    EXPECT_EQ(sys::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong slash
     EXPECT_EQ(sys::utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD"); // encoded surrogate
-    EXPECT_EQ(sys::utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(sys::utf8ToUtf16("a\xFF"
+                               "b"),
+              u"a\uFFFDb");
 }
 
 TEST(Unicode, Windows1252BothWays) {
@@ -26,8 +29,7 @@ TEST(Unicode, Windows1252BothWays) {
     EXPECT_EQ(sys::ansiToWide(0x9F), 0x0178);
     EXPECT_EQ(sys::ansiToWide(0x81), 0x0081);
     EXPECT_EQ(sys::ansiToWide(0xE9), 0x00E9);
-    for (int b = 0; b < 256; ++b)
-        EXPECT_EQ(sys::wideToAnsi(sys::ansiToWide(uint8_t(b))), b) << b;
+    for (int b = 0; b < 256; ++b) EXPECT_EQ(sys::wideToAnsi(sys::ansiToWide(uint8_t(b))), b) << b;
     EXPECT_EQ(sys::wideToAnsi(0x4E00), '?');
     EXPECT_FALSE(sys::isAnsiRepresentable(0x4E00));
     EXPECT_TRUE(sys::isAnsiRepresentable(0x20AC));

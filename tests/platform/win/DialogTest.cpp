@@ -79,8 +79,7 @@ TEST_F(DialogTest, EndDialogDuringInitDialogEndsWithoutALoop) {
 TEST_F(DialogTest, ClicksOnEachControlKindSendTheirCommand) {
     Probe& probe = makeProbe();
     HWND dialog = open(probe);
-    for (int id : {102, 301, 202, 101, IDOK})
-        win::test::click(GetDlgItem(dialog, id));
+    for (int id : {102, 301, 202, 101, IDOK}) win::test::click(GetDlgItem(dialog, id));
     settle();
 
     // The edit takes its click silently; the others notify with BN_CLICKED
@@ -495,7 +494,8 @@ TEST_F(DialogTest, WindowFromPointAndTheCursorClip) {
     EXPECT_EQ(WindowFromPoint(screenPoint(label, centreOf(label))), label); // statics count
     RECT client{};
     GetClientRect(dialog, &client);
-    EXPECT_EQ(WindowFromPoint(screenPoint(dialog, POINT{client.right - 2, client.bottom - 2})), dialog);
+    EXPECT_EQ(WindowFromPoint(screenPoint(dialog, POINT{client.right - 2, client.bottom - 2})),
+              dialog);
     EXPECT_EQ(WindowFromPoint(screenPoint(dialog, POINT{client.right + 50, 2})), nullptr);
 
     const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};

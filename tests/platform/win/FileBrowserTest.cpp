@@ -40,7 +40,9 @@ std::vector<std::string> names(const win::FileBrowser& browser) {
 // Restores the working directory, which some cases move to test relative paths.
 class WorkingDirectory {
 public:
-    explicit WorkingDirectory(const fs::path& to) : saved_(fs::current_path()) { fs::current_path(to); }
+    explicit WorkingDirectory(const fs::path& to) : saved_(fs::current_path()) {
+        fs::current_path(to);
+    }
     ~WorkingDirectory() { fs::current_path(saved_); }
 
 private:
@@ -81,7 +83,8 @@ TEST(FilePattern, GlobIgnoresAsciiCaseAndBacktracks) {
 class FileBrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"a.jpg", "b.JPEG", "c.png", "d.txt", ".x", "sub/inner.jpg", "Zed/z.bmp"}) {
+        for (const char* name :
+             {"a.jpg", "b.JPEG", "c.png", "d.txt", ".x", "sub/inner.jpg", "Zed/z.bmp"}) {
             fs::create_directories((folder / name).parent_path());
             TempFolder::writeBytes(folder / name, "x");
         }
@@ -108,7 +111,8 @@ TEST_F(FileBrowserTest, FiltersListFoldersFirstThenMatchingFiles) {
     b.setFilter(2); // bitmaps: folders stay so that one can still navigate
     EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/"}));
     b.setFilter(6); // all files, the hidden ones still left out
-    EXPECT_EQ(names(b), (std::vector<std::string>{"sub/", "Zed/", "a.jpg", "b.JPEG", "c.png", "d.txt"}));
+    EXPECT_EQ(names(b),
+              (std::vector<std::string>{"sub/", "Zed/", "a.jpg", "b.JPEG", "c.png", "d.txt"}));
     b.setFilter(7);
     b.setFilter(-1);
     EXPECT_EQ(b.filterIndex(), 6);
@@ -239,8 +243,7 @@ TEST_F(FileBrowserTest, StartsOnThePreviousPathElseTheInitialElseTheWorkingFolde
 }
 
 TEST_F(FileBrowserTest, UnreadableFolderGivesAnEmptyListAndAMessage) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every folder";
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
     fs::create_directory(folder / "locked");
     TempFolder::writeBytes(folder / "locked" / "in.jpg", "x");
     fs::permissions(folder / "locked", fs::perms::none);

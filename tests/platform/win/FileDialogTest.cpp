@@ -2,9 +2,9 @@
 // GetOpenFileNameW through the real window loop, headless: keys and text go
 // in as SDL events once the panel has drawn, and the owner's timer is
 // counted to show that the loop kept serving it.
+#include "win/FileDialog.h"
 #include "shared/StandInLog.h"
 #include "support/WinTestDriver.h"
-#include "win/FileDialog.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,8 +33,7 @@ const char16_t kFilters[] = u"Image files (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0All file
 int timerTicks = 0;
 
 INT_PTR ownerProc(HWND, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_TIMER && wParam == kTimer)
-        ++timerTicks;
+    if (message == WM_TIMER && wParam == kTimer) ++timerTicks;
     return message == WM_INITDIALOG;
 }
 
@@ -52,10 +51,18 @@ class FileDialogLoopTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ::setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless one asks to watch
-        registerDialogTemplate(DialogTemplate{kOwnerTemplate, u"Owner", u"MS Shell Dlg", 8,
-                                              WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT,
-                                              0, 0, 300, 200, 0x409,
-                                              {{-1, u"STATIC", u"Behind the dialog", SS_LEFT, 7, 7, 120, 8}}});
+        registerDialogTemplate(
+            DialogTemplate{kOwnerTemplate,
+                           u"Owner",
+                           u"MS Shell Dlg",
+                           8,
+                           WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT,
+                           0,
+                           0,
+                           300,
+                           200,
+                           0x409,
+                           {{-1, u"STATIC", u"Behind the dialog", SS_LEFT, 7, 7, 120, 8}}});
     }
 
     void SetUp() override {
@@ -70,8 +77,7 @@ protected:
 
     void TearDown() override {
         win::test::setIdleHook(nullptr);
-        if (owner)
-            DestroyWindow(owner);
+        if (owner) DestroyWindow(owner);
     }
 
     HWND createOwner() {
@@ -167,13 +173,12 @@ TEST_F(FileDialogLoopTest, RefusalsStayInsideAndEscapeLeavesTheBufferAlone) {
             return win::test::fileDialogView().message.find(words) != std::string::npos;
         };
     };
-    BOOL chosen = run(r, {act([] { win::test::typeText("missing.jpg"); }),
-                          act([] { win::test::pressKey(VK_RETURN); }),
-                          messageHas("File not found."),
-                          act([] { win::test::typeText("nowhere\\x.jpg"); }),
-                          act([] { win::test::pressKey(VK_RETURN); }),
-                          messageHas("The path does not exist."),
-                          act([] { win::test::pressKey(VK_ESCAPE); })});
+    BOOL chosen =
+        run(r, {act([] { win::test::typeText("missing.jpg"); }),
+                act([] { win::test::pressKey(VK_RETURN); }), messageHas("File not found."),
+                act([] { win::test::typeText("nowhere\\x.jpg"); }),
+                act([] { win::test::pressKey(VK_RETURN); }), messageHas("The path does not exist."),
+                act([] { win::test::pressKey(VK_ESCAPE); })});
     EXPECT_EQ(chosen, 0);
     EXPECT_EQ(buffer, before);
     EXPECT_EQ(r.nFilterIndex, 1u);
@@ -206,15 +211,17 @@ TEST_F(FileDialogLoopTest, WithoutOwnerItRunsInAPlainWindowOfItsOwn) {
     r.nMaxFile = DWORD(root.size() + 6); // room for root + "/a.jp" and the terminator
     EXPECT_EQ(run(r, {act([&] { win::test::typeText(root + "/a.jpg"); }),
                       act([] { win::test::pressKey(VK_RETURN); }),
-                      [] { return win::test::fileDialogView().message.find("characters long") !=
-                                  std::string::npos; },
+                      [] {
+                          return win::test::fileDialogView().message.find("characters long") !=
+                                 std::string::npos;
+                      },
                       act([] { win::test::pressKey(VK_ESCAPE); })}),
               0);
     standin::setLogFunction({});
     EXPECT_EQ(buffer, before);
-    const std::u16string box = u"MessageBox: Open: " + sys::utf8ToUtf16(root + "/a.jpg") +
-                               u"\nThe path is " +
-                               sys::utf8ToUtf16(std::to_string(root.size() + 6)) + u" characters long";
+    const std::u16string box =
+        u"MessageBox: Open: " + sys::utf8ToUtf16(root + "/a.jpg") + u"\nThe path is " +
+        sys::utf8ToUtf16(std::to_string(root.size() + 6)) + u" characters long";
     EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
                             [&](const std::u16string& line) { return line.starts_with(box); }),
               1);

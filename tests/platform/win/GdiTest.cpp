@@ -46,8 +46,7 @@ TEST_F(GdiTest, CreateBitmapReadsBottomUpRowsOfEveryDepth) {
     EXPECT_EQ(CreateBitmap(4, 4, 2, 32, nullptr), nullptr);
     EXPECT_EQ(CreateBitmap(4, 4, 1, 8, nullptr), nullptr);
     EXPECT_EQ(CreateBitmap(100000, 100000, 1, 32, nullptr), nullptr);
-    for (HBITMAP b : {bitmap, deep, shallow, blank})
-        DeleteObject(b);
+    for (HBITMAP b : {bitmap, deep, shallow, blank}) DeleteObject(b);
 }
 
 TEST_F(GdiTest, SetDIBitsCopiesTheLinesAskedForInTheDibsDirection) {

@@ -111,8 +111,7 @@ TEST_F(LoopTest, TimersAreReplacedKilledAndDieWithTheirWindow) {
 TEST_F(LoopTest, PostedMessagesArriveInOrderAndStaleTargetsAreRefused) {
     Probe& probe = makeProbe();
     HWND dialog = open(probe);
-    for (UINT i = 1; i <= 3; ++i)
-        EXPECT_TRUE(PostMessageW(dialog, kAppMessage + i, i, 0));
+    for (UINT i = 1; i <= 3; ++i) EXPECT_TRUE(PostMessageW(dialog, kAppMessage + i, i, 0));
     EXPECT_TRUE(probe.only(kAppMessage + 1).empty()) << "posted, not sent";
     EXPECT_EQ(SendMessageW(dialog, kAppMessage, 0, 0), 0);
     ASSERT_EQ(probe.only(kAppMessage).size(), 1u);

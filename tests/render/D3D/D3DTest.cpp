@@ -40,8 +40,8 @@ TEST_F(D3DInit, ResolutionsAreDistinctSizesSortedByWidthThenHeight) {
         EXPECT_EQ(D3D::resolutions.get(i)->height, expected[i][1]) << i;
     }
     EXPECT_EQ(linesFrom(u"Screen resolutions:", 6),
-              (std::vector<std::u16string>{u"Screen resolutions:", u" 640X480", u" 800X600", u" 1024X600",
-                                           u" 1024X768", u" 1280X720"}));
+              (std::vector<std::u16string>{u"Screen resolutions:", u" 640X480", u" 800X600",
+                                           u" 1024X600", u" 1024X768", u" 1280X720"}));
 }
 
 TEST_F(D3DInit, AdapterIdentifierIsLoggedFromTheAnsiCodePage) {
@@ -51,10 +51,9 @@ TEST_F(D3DInit, AdapterIdentifierIsLoggedFromTheAnsiCodePage) {
     direct3D->identifier.VendorId = 0x10DE;
     ASSERT_EQ(D3D::init(), 1);
     EXPECT_EQ(linesFrom(u"Driver:           caf\u00E9.dll", 5),
-              (std::vector<std::u16string>{u"Driver:           caf\u00E9.dll",
-                                           u"Description:      Stand-in \u20AC adapter",
-                                           u"DeviceName:       ", u"DriverVersion:    1234",
-                                           u"VendorId:         4318"}));
+              (std::vector<std::u16string>{
+                  u"Driver:           caf\u00E9.dll", u"Description:      Stand-in \u20AC adapter",
+                  u"DeviceName:       ", u"DriverVersion:    1234", u"VendorId:         4318"}));
 }
 
 TEST_F(D3DInit, CapabilityQueriesAreRetriedWithAFreshObject) {

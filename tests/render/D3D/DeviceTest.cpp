@@ -21,8 +21,9 @@ TEST_F(DeviceInit, RefusesWithoutDirect3DOrWindowAndCreatesNothing) {
     ASSERT_EQ(D3D::init(), 1);
     WinShell::Window none(nullptr, 0, 0);
     EXPECT_EQ(D3D::device.init(none, nullptr, 54270, 1), 0);
-    EXPECT_EQ(lines.back(), u"Window handle is NULL. Please call first D3D::Device::createWindow() or "
-                            u"D3D::Device::setWindow()!");
+    EXPECT_EQ(lines.back(),
+              u"Window handle is NULL. Please call first D3D::Device::createWindow() or "
+              u"D3D::Device::setWindow()!");
     EXPECT_EQ(direct3D->createDeviceCalls, 0);
     EXPECT_EQ(D3D::device.swapChains.count, 0);
     EXPECT_EQ(D3D::currentDevice, nullptr);
@@ -36,11 +37,12 @@ TEST_F(DeviceInit, WindowedSwapChainGetsTheClientSizeDirect3DChose) {
     ASSERT_TRUE(start(window, &callbacks));
     EXPECT_TRUE(logged(u"| BackBufferWidth            = 0"));
     EXPECT_TRUE(logged(u"| BackBufferHeight           = 0"));
-    EXPECT_EQ(linesFrom(u"- Create flags -------------------------------------------", 5),
-              (std::vector<std::u16string>{u"- Create flags -------------------------------------------",
-                                           u"| dwFlags = HARDWARE_VERTEXPROCESSING |PUREDEVICE |MULTITHREADED",
-                                           u"----------------------------------------------------------", u"",
-                                           u"[0] D3D_OK"}));
+    EXPECT_EQ(
+        linesFrom(u"- Create flags -------------------------------------------", 5),
+        (std::vector<std::u16string>{
+            u"- Create flags -------------------------------------------",
+            u"| dwFlags = HARDWARE_VERTEXPROCESSING |PUREDEVICE |MULTITHREADED",
+            u"----------------------------------------------------------", u"", u"[0] D3D_OK"}));
     EXPECT_EQ(direct3D->lastBehaviorFlags,
               D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE | D3DCREATE_MULTITHREADED);
 
@@ -62,7 +64,8 @@ TEST_F(DeviceInit, SoftwareVertexProcessingWithoutHardwareTransform) {
     direct3D->caps.DevCaps = D3DDEVCAPS_PUREDEVICE; // pure without T&L does not count
     ASSERT_TRUE(start(window));
     EXPECT_TRUE(logged(u"| dwFlags = SOFTWARE_VERTEXPROCESSING |MULTITHREADED"));
-    EXPECT_EQ(direct3D->lastBehaviorFlags, D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED);
+    EXPECT_EQ(direct3D->lastBehaviorFlags,
+              D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED);
 }
 
 TEST_F(DeviceInit, CreateDeviceIsRetriedHalfASecondApart) {
@@ -126,7 +129,8 @@ TEST_F(DeviceInit, StartUpBuildsThePoolsQuadsAndDefaultTexture) {
     EXPECT_EQ(target->lockTexture.name(), String(u"Render Lock Texture"));
     EXPECT_EQ(target->texture.name(), String(u"Render Texture"));
     EXPECT_EQ(D3D::device.getRenderTexture(256, 256, D3DFMT_A8R8G8B8, 17, 1, 1), target);
-    D3D::RenderTexture* unshared = D3D::device.getRenderTexture(256, 256, D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0, 0);
+    D3D::RenderTexture* unshared =
+        D3D::device.getRenderTexture(256, 256, D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0, 0);
     ASSERT_NE(unshared, nullptr);
     EXPECT_NE(D3D::device.getRenderTexture(256, 256, D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0, 0), unshared);
     EXPECT_EQ(D3D::device.getRenderTexture(1, 256, D3DFMT_A8R8G8B8, 5, 0, 0), nullptr);
@@ -140,7 +144,8 @@ TEST_F(DeviceInit, StartUpBuildsThePoolsQuadsAndDefaultTexture) {
     ASSERT_EQ(quad->bytes.size(), 80u);
     float vertices[20];
     std::memcpy(vertices, quad->bytes.data(), 80);
-    const float expected[20] = {-0.5f, 0.5f, 0, 0, 0, 0.5f, 0.5f, 0, 1, 0, -0.5f, -0.5f, 0, 0, 1, 0.5f, -0.5f, 0, 1, 1};
+    const float expected[20] = {-0.5f, 0.5f,  0, 0, 0, 0.5f, 0.5f,  0, 1, 0,
+                                -0.5f, -0.5f, 0, 0, 1, 0.5f, -0.5f, 0, 1, 1};
     for (int i = 0; i < 20; ++i) EXPECT_EQ(vertices[i], expected[i]) << i;
 
     // 682 quads of shared indices.
@@ -180,7 +185,8 @@ TEST_F(DeviceDrawing, RepeatedIndicesAreOffsetByTheLargestIndexPlusOne) {
     auto* fakeBuffer = static_cast<fake::IndexBuffer*>(buffer);
     uint16_t indices[9];
     std::memcpy(indices, fakeBuffer->bytes.data(), sizeof indices);
-    EXPECT_EQ(std::vector<uint16_t>(indices, indices + 9), (std::vector<uint16_t>{0, 2, 1, 3, 5, 4, 6, 8, 7}));
+    EXPECT_EQ(std::vector<uint16_t>(indices, indices + 9),
+              (std::vector<uint16_t>{0, 2, 1, 3, 5, 4, 6, 8, 7}));
     EXPECT_EQ(fakeBuffer->desc.Format, D3DFMT_INDEX16);
     buffer->Release();
 }
@@ -198,9 +204,10 @@ TEST_F(NoDeviceDrawing, DrawingAndPresentingSayWhatIsMissing) {
     EXPECT_EQ(chain.present(), D3DERR_DEVICELOST);
     EXPECT_EQ(lines, (std::vector<std::u16string>{
                          u"There is no device to set render states on",
-                         u"There is no device to create an index buffer on", u"There is no device to draw with",
-                         u"The DirectX device is not valid", u"Device is NULL",
-                         u"There is no device to render with", u"D3DDevice is not available (NULL)"}));
+                         u"There is no device to create an index buffer on",
+                         u"There is no device to draw with", u"The DirectX device is not valid",
+                         u"Device is NULL", u"There is no device to render with",
+                         u"D3DDevice is not available (NULL)"}));
 }
 
 } // namespace

@@ -60,13 +60,15 @@ TEST_F(RestoreDevice, LossReleasesWaitsResetsAndRebuildsWithTheNewSize) {
     EXPECT_EQ(chain->presentParameters.BackBufferWidth, 400u);
     EXPECT_EQ(chain->presentParameters.BackBufferHeight, 300u);
     EXPECT_EQ(linesFrom(u"The buffers are successfull released", 6),
-              (std::vector<std::u16string>{u"The buffers are successfull released", u"The memory is successfull released",
-                                           u"Old Resolution:", u"  dwScreenWidth:  320", u"  dwScreenHeight: 200",
-                                           u"Device is in lost state..."}));
-    EXPECT_EQ(linesFrom(u"All memory is successfull restored", 5),
-              (std::vector<std::u16string>{u"All memory is successfull restored", u"New Resolution:",
-                                           u"  dwScreenWidth:  400", u"  dwScreenHeight: 300",
-                                           u"Device is in not lost state..."}));
+              (std::vector<std::u16string>{
+                  u"The buffers are successfull released", u"The memory is successfull released",
+                  u"Old Resolution:", u"  dwScreenWidth:  320", u"  dwScreenHeight: 200",
+                  u"Device is in lost state..."}));
+    EXPECT_EQ(
+        linesFrom(u"All memory is successfull restored", 5),
+        (std::vector<std::u16string>{u"All memory is successfull restored", u"New Resolution:",
+                                     u"  dwScreenWidth:  400", u"  dwScreenHeight: 300",
+                                     u"Device is in not lost state..."}));
     EXPECT_TRUE(logged(u"New device restore successfully"));
 
     // The window shows what Reset made: its client area is the back buffer.
@@ -78,8 +80,9 @@ TEST_F(RestoreDevice, LossReleasesWaitsResetsAndRebuildsWithTheNewSize) {
     EXPECT_NE(pooled->texture.texture(), oldRenderTexture);
     EXPECT_NE(pooled->surface, nullptr);
     EXPECT_EQ(world.count("CreateStateBlock"), 4);
-    EXPECT_EQ(projector.calls, (std::vector<std::string>{"releaseShadowTarget", "releaseDeviceObjects",
-                                                         "restoreDeviceObjects", "restoreState", "createTargets"}));
+    EXPECT_EQ(projector.calls,
+              (std::vector<std::string>{"releaseShadowTarget", "releaseDeviceObjects",
+                                        "restoreDeviceObjects", "restoreState", "createTargets"}));
     EXPECT_EQ(chain->position.x, cameraX + 0.001f);
     EXPECT_EQ(D3D::currentSwapChain, chain);
     EXPECT_EQ(chain->targets[0].width, 400u);
@@ -127,8 +130,9 @@ TEST_F(RestoreDevice, AFailedRestoreIsFinishedLaterWithoutReleasingTwice) {
     EXPECT_EQ(countLogged(u"Device is in lost state..."), 1);
     EXPECT_EQ(countLogged(u"All memory is successfull restored"), 1);
     EXPECT_EQ(callbacks.slots, (std::vector<int>{9, 11, 11, 11, 11, 10, 12}));
-    EXPECT_EQ(projector.calls, (std::vector<std::string>{"releaseShadowTarget", "releaseDeviceObjects",
-                                                         "restoreDeviceObjects", "restoreState", "createTargets"}));
+    EXPECT_EQ(projector.calls,
+              (std::vector<std::string>{"releaseShadowTarget", "releaseDeviceObjects",
+                                        "restoreDeviceObjects", "restoreState", "createTargets"}));
     EXPECT_NE(chain->swapChain, nullptr);
     EXPECT_EQ(chain->present(), D3D_OK);
 }
@@ -136,8 +140,8 @@ TEST_F(RestoreDevice, AFailedRestoreIsFinishedLaterWithoutReleasingTwice) {
 TEST_F(RestoreDevice, RepeatedInvalidCallsFallBackToTheStoredParameters) {
     loseDevice();
     device()->cooperativeResults = {D3DERR_DEVICENOTRESET};
-    device()->resetResults = {D3DERR_INVALIDCALL, D3DERR_INVALIDCALL, D3DERR_INVALIDCALL, D3DERR_DEVICELOST,
-                              E_FAIL};
+    device()->resetResults = {D3DERR_INVALIDCALL, D3DERR_INVALIDCALL, D3DERR_INVALIDCALL,
+                              D3DERR_DEVICELOST, E_FAIL};
     chain->present();
     EXPECT_EQ(sleeps, (std::vector<uint32_t>{80, 50, 50, 80, 50}));
     const auto& resets = device()->resets;

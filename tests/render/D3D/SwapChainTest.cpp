@@ -40,7 +40,8 @@ TEST_F(SwapChainTest, RenderTargetStackHoldsThirtyTwoEntries) {
     EXPECT_EQ(chain->popRenderTarget(), 1);
     EXPECT_EQ(chain->targetDepth, 31);
     // The entry below is set again, depth surface included.
-    EXPECT_EQ(world.calls, (std::vector<std::string>{"SetRenderTarget 0", "SetDepthStencilSurface null"}));
+    EXPECT_EQ(world.calls,
+              (std::vector<std::string>{"SetRenderTarget 0", "SetDepthStencilSurface null"}));
     while (chain->targetDepth > 1) chain->popRenderTarget();
     EXPECT_EQ(chain->popRenderTarget(), 0);
     EXPECT_EQ(chain->targetDepth, 1);
@@ -66,7 +67,8 @@ TEST_F(SwapChainTest, BeginRenderAppliesFogProjectionAndLight) {
     EXPECT_EQ(d.renderStates[D3DRS_FOGENABLE], 1u);
     for (int sampler = 0; sampler < 3; ++sampler)
         EXPECT_NE(std::find(d.stateCalls.begin(), d.stateCalls.end(),
-                            "SS " + std::to_string(sampler) + " 8 " + std::to_string(std::bit_cast<uint32_t>(-0.5f))),
+                            "SS " + std::to_string(sampler) + " 8 " +
+                                std::to_string(std::bit_cast<uint32_t>(-0.5f))),
                   d.stateCalls.end());
     // The second projection: the first with m[10] = 1.
     EXPECT_EQ(d.transforms[1].m[2][2], 1.0f);

@@ -42,8 +42,12 @@ TEST(EditorJustification, RaysSelectTheArrowTheyPassAndKeepIt) {
     EXPECT_EQ(arrows.selectedAxis, 2);
     // Just inside and just outside the reach of 0.027 per unit of scale.
     const float reach = 0.027f * scale;
-    EXPECT_TRUE(arrows.hover(rayTowards({1 + reach * 0.9f, shaftMiddle, -10}, {1 + reach * 0.9f, shaftMiddle, 0}), scale));
-    EXPECT_FALSE(arrows.hover(rayTowards({1 + reach * 1.1f, shaftMiddle, -10}, {1 + reach * 1.1f, shaftMiddle, 0}), scale));
+    EXPECT_TRUE(arrows.hover(
+        rayTowards({1 + reach * 0.9f, shaftMiddle, -10}, {1 + reach * 0.9f, shaftMiddle, 0}),
+        scale));
+    EXPECT_FALSE(arrows.hover(
+        rayTowards({1 + reach * 1.1f, shaftMiddle, -10}, {1 + reach * 1.1f, shaftMiddle, 0}),
+        scale));
     EXPECT_EQ(arrows.selectedAxis, 0);
     // The cone's tip counts too; pointing away from it does not.
     const float tip = 12.0f * 0.026f * scale - 0.01f;
