@@ -30,20 +30,20 @@ run: build
 	fi
 
 lint:
-	@scripts/check-test-files
+	@scripts/lint
 
 test: deps lint
 	@$(MAKE) --no-print-directory test-default
 	@$(MAKE) --no-print-directory test-asan
 
 test-default:
-	@cmake --preset default >/dev/null
+	@cmake --preset default -DEMBOSSA_WARNINGS_AS_ERRORS=ON >/dev/null
 	@cmake --build build/default -j $(JOBS)
 	@cd build/default && ctest --output-on-failure -j $(JOBS)
 
 # The sanitizer run replays the fuzz corpora and repeats the suites under ASan/UBSan.
 test-asan:
-	@cmake --preset asan >/dev/null
+	@cmake --preset asan -DEMBOSSA_WARNINGS_AS_ERRORS=ON >/dev/null
 	@cmake --build build/asan -j $(JOBS)
 	@cd build/asan && ctest --output-on-failure -j $(JOBS)
 
