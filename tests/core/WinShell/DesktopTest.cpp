@@ -145,18 +145,4 @@ TEST_F(DesktopDetection, TitlesAreUnicodeAndVanishedWindowsAreGone) {
     EXPECT_EQ(GetWindow(found, GW_CHILD), nullptr);
 }
 
-// Offscreen (or on Wayland) there is no X desktop to search.
-TEST(DesktopDetectionOffscreen, StopsAtTheMissingDesktopWindow) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_TRUE(win::init());
-    std::vector<std::u16string> lines;
-    ScopedLogSink sink([&](const String& line) { lines.emplace_back(line.view()); });
-    Desktop::detectDesktopHWNDs();
-    win::shutdown();
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    EXPECT_EQ(Desktop::desktopWindow, nullptr);
-    EXPECT_EQ(Desktop::shellWindow, nullptr);
-    EXPECT_EQ(lines, std::vector<std::u16string>{u"Desktop Window not found..."});
-}
-
 } // namespace

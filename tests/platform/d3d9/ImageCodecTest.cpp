@@ -28,6 +28,17 @@ void* operator new(size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// Every other form is replaced too, so that whatever pair of forms a
+// library (the GL driver in this suite) uses, its new and delete agree.
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size ? size : 1);
+}
 // GCC 12 pairs the built-in new with these frees wherever it inlines them,
 // not seeing that the replaced new above mallocs.
 #pragma GCC diagnostic push
@@ -36,6 +47,18 @@ void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 #pragma GCC diagnostic pop
