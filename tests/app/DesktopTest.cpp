@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "X11Desktop.h"
 #include "app/WinMain.h"
 #include "core/FrameTimer.h"
 #include "render/D3D/D3D.h"
 #include "support/Watchdog.h"
 #include "support/WinTestDriver.h"
+#include "support/X11Desktop.h"
 #include "win/Win.h"
 
 namespace {

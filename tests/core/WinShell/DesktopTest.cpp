@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/Log.h"
-#include "support/X11TestWindows.h"
+#include "support/X11Desktop.h"
 #include "sys/Unicode.h"
 #include "win/Win.h"
 
@@ -34,7 +34,7 @@ std::string titleOf(HWND window) {
 
 class DesktopDetection : public ::testing::Test {
 protected:
-    X11TestWindows windows;
+    X11Desktop windows;
     std::vector<std::u16string> lines;
     ScopedLogSink sink{[this](const String& line) { lines.emplace_back(line.view()); }};
 

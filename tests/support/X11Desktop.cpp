@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "X11Desktop.h"
+#include "support/X11Desktop.h"
+
+#include <algorithm>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -8,7 +10,46 @@
 X11Desktop::X11Desktop() : display_(XOpenDisplay(nullptr)) {}
 
 X11Desktop::~X11Desktop() {
-    if (display_) XCloseDisplay(display_);
+    if (!display_) return;
+    // Children go with their parents; destroying them first is harmless.
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) XDestroyWindow(display_, *it);
+    XSync(display_, False);
+    XCloseDisplay(display_);
+}
+
+X11Desktop::WindowId X11Desktop::create(WindowId parent, const std::string& className,
+                                        const std::string& title, bool desktopType) {
+    const WindowId window = XCreateSimpleWindow(
+        display_, parent ? parent : DefaultRootWindow(display_), 0, 0, 40, 30, 0, 0, 0);
+    std::string instance = className;
+    std::transform(instance.begin(), instance.end(), instance.begin(), ::tolower);
+    XClassHint hint{instance.data(), const_cast<char*>(className.c_str())};
+    XSetClassHint(display_, window, &hint);
+    if (!title.empty()) {
+        XStoreName(display_, window, title.c_str());
+        XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_NAME", False),
+                        XInternAtom(display_, "UTF8_STRING", False), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+    }
+    if (desktopType) {
+        const Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+        XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False),
+                        XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&type),
+                        1);
+    }
+    XMapWindow(display_, window);
+    made_.push_back(window);
+    return window;
+}
+
+void X11Desktop::destroy(WindowId window) {
+    XDestroyWindow(display_, window);
+    made_.erase(std::remove(made_.begin(), made_.end(), window), made_.end());
+    XSync(display_, False);
+}
+
+void X11Desktop::sync() {
+    XSync(display_, False);
 }
 
 bool X11Desktop::hasWindowManager() {
