@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
@@ -102,20 +100,6 @@ int runDialogTool(std::FILE* err) {
     return result;
 }
 
-// Opens a terminal, device or pipe for writing without blocking: a pipe
-// with no reader fails at once (ENXIO) instead of holding up the start.
-// Returns the descriptor in blocking mode, or -1 with the errno in `error`.
-int openStreamWithoutWaiting(const std::string& native, int& error) {
-    const int descriptor =
-        ::open(native.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0) {
-        error = errno;
-        return -1;
-    }
-    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    return descriptor;
-}
-
 // Global options may stand anywhere before a "--"; the words after it go to
 // the command unread, so a file named "--help" can still be converted.
 int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE* out,
@@ -144,12 +128,11 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
             const std::u16string path = sys::utf8ToUtf16(args[++i]);
             // Through the file layer, so a pipe cannot stall the start.
             int error = 0;
-            int descriptor =
-                sys::openFile(path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate, error);
             // A developer's log may also go to a terminal or a pipe that is
             // being read (--log /dev/stderr); one nobody reads is refused.
-            if (descriptor < 0 && error == sys::kErrorNotRegularFile)
-                descriptor = openStreamWithoutWaiting(sys::nativePath(path), error);
+            const int descriptor = sys::openFile(
+                path, sys::OpenWriteOnly | sys::OpenAppend | sys::OpenCreate | sys::OpenStream,
+                error);
             logFile.file = descriptor >= 0 ? ::fdopen(descriptor, "a") : nullptr;
             if (!logFile.file) {
                 sys::closeFile(descriptor);

@@ -21,16 +21,6 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-String engineText(std::u16string_view wide) {
-    String text(u"");
-    text.set(wide.data(), int32_t(wide.size()));
-    return text;
-}
-
-String engineText(const std::string& utf8) {
-    return engineText(sys::utf8ToUtf16(utf8));
-}
-
 std::string quoted(const std::string& text) {
     return "'" + sys::printable(text) + "'";
 }
@@ -140,9 +130,9 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
                 return named
                            ? "with several images, -o must name an existing folder"
                            : "-o names folder " + quoted(options.output) + ", which does not exist";
-            folder = engineText(sys::fullPath(wide));
+            folder = String(sys::fullPath(wide));
             named = true;
-        } else if (mesh_file::formatOf(engineText(wide)) == mesh_file::Format::None) {
+        } else if (mesh_file::formatOf(String(wide)) == mesh_file::Format::None) {
             // Refused before anything is converted: no image could be saved there.
             return "-o " + quoted(options.output) +
                    ": the extension names no format embossa writes (.obj, .stl or .ply)";
@@ -152,9 +142,9 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
     for (const std::string& argument : options.images) {
         Job job;
         job.argument = argument;
-        job.image = engineText(sys::fullPath(sys::utf8ToUtf16(argument)));
+        job.image = String(sys::fullPath(sys::utf8ToUtf16(argument)));
         if (options.hasOutput && folder.length == 0)
-            job.output = engineText(sys::fullPath(sys::utf8ToUtf16(options.output)));
+            job.output = String(sys::fullPath(sys::utf8ToUtf16(options.output)));
         else
             job.output = convertOutputPath(job.image, folder, named);
         claimed.emplace(sys::nativePath(job.image.view()), "");
@@ -177,7 +167,7 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
 
 String convertOutputPath(const String& image, const String& folder, bool namedAfterImage) {
     const std::u16string_view file = container(image.view());
-    if (!namedAfterImage) return Embossa::savePath(engineText(file));
+    if (!namedAfterImage) return Embossa::savePath(String(file));
     std::u16string directory(folder.view());
     if (directory.empty()) {
         const size_t cut = lastSeparator(file);
@@ -185,7 +175,7 @@ String convertOutputPath(const String& image, const String& folder, bool namedAf
     }
     while (directory.size() > 1 && (directory.back() == u'/' || directory.back() == u'\\'))
         directory.pop_back();
-    return engineText(directory + u"/" + stem(image.view()) + u".obj");
+    return String(directory + u"/" + stem(image.view()) + u".obj");
 }
 
 int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
@@ -218,7 +208,7 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
         };
         // Read as given, as the dialog reads what it was handed; messages
         // then name the file the way the user wrote it.
-        const String image = engineText(job.argument);
+        const String image(sys::utf8ToUtf16(job.argument));
         if (!readImageInput(image, tool->imageFile, problem)) {
             fail(problem);
             continue;

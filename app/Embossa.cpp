@@ -186,7 +186,7 @@ void Embossa::save() {
     std::string why;
     if (!mesh_file::save(mesh.tools(), savePath(imagePath), &why))
         showReport(window, u"Error", u"Save_Error", MB_OK | MB_ICONERROR,
-                   String(sys::utf8ToUtf16(why).c_str()));
+                   String(sys::utf8ToUtf16(why)));
 }
 
 void Embossa::openImage() {
@@ -201,7 +201,7 @@ void Embossa::openImage() {
     // user sees behind it.
     if (!why.empty())
         showReport(window, u"Error", u"Image_Error", MB_OK | MB_ICONERROR,
-                   String(sys::utf8ToUtf16(why).c_str()));
+                   String(sys::utf8ToUtf16(why)));
 }
 
 bool Embossa::readImageFile(std::string* why) {

@@ -13,12 +13,6 @@
 namespace app {
 namespace {
 
-String engineText(std::u16string_view wide) {
-    String text(u"");
-    text.set(wide.data(), int32_t(wide.size()));
-    return text;
-}
-
 std::string quotedText(std::u16string_view text) {
     return "'" + sys::printable(sys::utf16ToUtf8(text)) + "'";
 }
@@ -51,7 +45,7 @@ bool readFile(const String& path, FileArray& bytes, std::string& why) {
 }
 
 bool readEntry(const PackEntryPath& split, FileArray& bytes, std::string& why) {
-    const String archivePath = engineText(split.archive);
+    const String archivePath = String(split.archive);
     const std::string shownArchive = sys::quotedPath(split.archive);
     // Opened here rather than by Pack so that a missing archive says why;
     // the directory is still shared through the cache under the same path.
@@ -67,7 +61,7 @@ bool readEntry(const PackEntryPath& split, FileArray& bytes, std::string& why) {
               sys::printable(sys::utf16ToUtf8(pack.problem.view()));
         return false;
     }
-    Pack::File entry(&pack, engineText(split.entry));
+    Pack::File entry(&pack, String(split.entry));
     if (!entry.isOpen) {
         why = shownArchive + " has no entry " + quotedText(split.entry);
         return false;

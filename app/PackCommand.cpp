@@ -39,11 +39,7 @@ struct Failure {
 }
 
 String engineText(std::string_view utf8) {
-    std::u16string wide = sys::utf8ToUtf16(utf8);
-    String text;
-    text.set(wide.data(), int32_t(wide.size()));
-    if (!text.p) text = u"";
-    return text;
+    return String(sys::utf8ToUtf16(utf8));
 }
 
 std::string utf8(const String& text) {

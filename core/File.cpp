@@ -134,9 +134,5 @@ int32_t File::close() {
 }
 
 String appDataFolder() {
-    std::u16string folder = sys::userDataFolder();
-    String result;
-    result.set(folder.data(), int32_t(folder.size()));
-    if (!result.p) result = u"";
-    return result;
+    return String(sys::userDataFolder());
 }

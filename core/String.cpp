@@ -31,6 +31,10 @@ String::String(const char16_t* text) {
     set(text, wideLength(text));
 }
 
+String::String(std::u16string_view text) : String(u"") {
+    set(text.data(), int32_t(text.size()));
+}
+
 String::String(const String& other) {
     set(other.p, other.length);
 }

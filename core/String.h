@@ -20,6 +20,8 @@ public:
 
     String() = default;
     String(const char16_t* text);
+    // A copy of the units of `text`; empty, never null, for an empty view.
+    explicit String(std::u16string_view text);
     String(const String& other);
     String(String&& other) noexcept;
     ~String();

@@ -108,13 +108,17 @@ int openFile(std::u16string_view path, int openFlags, int& error) {
     int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) {
         // ENXIO: a pipe nobody reads, opened for writing without blocking.
-        error = errno == EISDIR ? EACCES : errno == ENXIO ? kErrorNotRegularFile : errno;
+        error = errno == EISDIR                               ? EACCES
+                : errno == ENXIO && !(openFlags & OpenStream) ? kErrorNotRegularFile
+                                                              : errno;
         return -1;
     }
     // Decided on the descriptor, not on an earlier look at the path, so a
     // pipe swapped in between is still refused.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool described = ::fstat(fd, &info) == 0;
+    const bool stream = (openFlags & OpenStream) && !S_ISDIR(info.st_mode);
+    if (!described || (!S_ISREG(info.st_mode) && !stream)) {
         error = S_ISDIR(info.st_mode) ? EACCES : kErrorNotRegularFile;
         ::close(fd);
         return -1;

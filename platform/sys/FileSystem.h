@@ -28,6 +28,10 @@ enum OpenFlags : int {
     OpenExclusive = 0x0400,
     OpenText = 0x4000,
     OpenBinary = 0x8000,
+    // Ours, not the platform's: a terminal, a device or a pipe that is being
+    // read is accepted too (a developer's log). A pipe nobody reads still
+    // fails at once, with ENXIO, rather than blocking.
+    OpenStream = 0x10000,
 };
 
 // Error numbers the open can end in beyond the errno values: the file exists
