@@ -35,6 +35,9 @@ inline constexpr HRESULT DSERR_NODRIVER = HRESULT(0x88780078u);
 inline constexpr HRESULT DSERR_GENERIC = E_FAIL;
 inline constexpr HRESULT DSERR_UNSUPPORTED = E_NOTIMPL;
 inline constexpr HRESULT DSERR_PRIOLEVELNEEDED = HRESULT(0x88780046u);
+inline constexpr HRESULT DSERR_CONTROLUNAVAIL = HRESULT(0x8878001Eu);
+inline constexpr HRESULT DSERR_BADFORMAT = HRESULT(0x88780064u);
+inline constexpr HRESULT DSERR_NOAGGREGATION = HRESULT(0x80040110u);
 inline constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = HRESULT(0x800401F0u);
 
@@ -53,6 +56,7 @@ struct WAVEFORMATEX {
 // Interface identities: only which one is meant matters here.
 struct DSGUID {
     uint32_t data1 = 0;
+    friend constexpr bool operator==(const DSGUID&, const DSGUID&) = default;
 };
 using REFIID = const DSGUID&;
 inline constexpr DSGUID GUID_NULL{0};
@@ -62,6 +66,7 @@ inline constexpr DSGUID IID_IDirectSoundBuffer8{2};
 inline constexpr DSGUID IID_IDirectSoundNotify{3};
 inline constexpr DSGUID IID_IDirectSound3DBuffer{4};
 inline constexpr DSGUID IID_IDirectSound3DListener{5};
+inline constexpr DSGUID IID_IDirectSound8{6};
 
 inline constexpr DWORD DSSCL_NORMAL = 1;
 inline constexpr DWORD DSSCL_PRIORITY = 2;
@@ -179,8 +184,8 @@ protected:
 class IDirectSound3DListener : public IUnknownLike {
 public:
     virtual HRESULT SetPosition(float x, float y, float z, DWORD apply) = 0;
-    virtual HRESULT SetOrientation(float frontX, float frontY, float frontZ, float topX,
-                                   float topY, float topZ, DWORD apply) = 0;
+    virtual HRESULT SetOrientation(float frontX, float frontY, float frontZ, float topX, float topY,
+                                   float topZ, DWORD apply) = 0;
     virtual HRESULT CommitDeferredSettings() = 0;
 
 protected:
