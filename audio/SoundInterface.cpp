@@ -17,8 +17,10 @@ namespace {
 // The engine's list of sounds: every sound object links itself in while it
 // exists. Slots are stable so a sound can find its own.
 std::vector<SoundInterface*>& allSounds() {
-    static std::vector<SoundInterface*> list;
-    return list;
+    // Never destroyed: pooled sounds leave it when their pools go at exit,
+    // which may be after any ordinary static.
+    static auto* list = new std::vector<SoundInterface*>;
+    return *list;
 }
 int32_t liveSounds = 0;
 
