@@ -21,6 +21,9 @@ inline constexpr size_t kMaxScriptBytes = size_t(16) << 20;
 inline constexpr int32_t kMaxNesting = 256;
 inline constexpr int32_t kMaxNameLength = 63;
 inline constexpr int32_t kMaxStringLength = 511;
+// Node evaluations one run may make, calls counted with their callees'.
+// With no loops or conditionals the count is known before the run.
+inline constexpr uint64_t kMaxEvaluations = 50'000'000;
 
 // Where reading stopped and why; text() is "FILE:LINE:COLUMN: message".
 struct ReadError {
@@ -31,6 +34,9 @@ struct ReadError {
 
     std::string text() const;
 };
+
+// The error for a file too large to be a script, at its first byte.
+ReadError fileTooLarge(std::string_view fileName, uint64_t size);
 
 // A global value a program knows before its first line (the command
 // line's camera, keyboard and mouse).
@@ -45,8 +51,11 @@ public:
     // The methods the file defines, in the order written.
     DynArray<SharedPtr<Script::Method>> methods{1, 16};
     int32_t methodCount = 0;
+    // Node evaluations one run makes, calls counted with their callees'.
+    uint64_t evaluations = 0;
 
-    // Runs the global method once.
+    // Runs the global method once: every statement in order, each exactly
+    // once ("return" fills the return value and does not leave a method).
     void run();
 };
 
