@@ -33,7 +33,7 @@ std::string escapedByte(unsigned char byte) {
     default: break;
     }
     if (byte >= 0x20 && byte < 0x7F) return std::string(1, char(byte));
-    static const char digits[] = "0123456789abcdef";
+    static const char digits[] = "0123456789ABCDEF";
     return std::string{'\\', 'x', digits[byte >> 4], digits[byte & 15]};
 }
 

@@ -283,7 +283,7 @@ TEST_F(ReaderTest, MistakesAreReportedWhereTheyAre) {
          "t.es:1:11: unterminated comment: expected '*/' but found end of file"},
         {"int a; a = 1 @ 2;", "t.es:1:14: stray character '@'"},
         {"print(1 & 2);", "t.es:1:9: stray character '&'"},
-        {"print(1\xC3\xA9);", "t.es:1:8: stray character '\\xc3'"},
+        {"print(1\xC3\xA9);", "t.es:1:8: stray character '\\xC3'"},
         {"int a; a::b = 1;", "t.es:1:9: '::' is reserved and cannot be used (expected ';')"},
         {"::", "t.es:1:1: '::' is reserved and cannot be used (expected a statement)"},
         {"}", "t.es:1:1: expected a statement but found '}'"},
