@@ -100,8 +100,8 @@ T* appendSlot(DynArray<T>& array, int32_t& count) {
 
 class Reader {
 public:
-    Reader(std::string_view text, Program& program)
-        : program_(program), script_(program.script), lexer_(text, symbols()) {
+    Reader(std::string_view text, Program& program, int64_t maxParts)
+        : program_(program), script_(program.script), lexer_(text, symbols()), maxParts_(maxParts) {
         for (uint32_t i = 0; i < script_.markerCount; ++i) {
             const Script::Marker& marker = script_.markers.items[i];
             markers_.emplace(std::string_view(marker.tokenText, size_t(marker.tokenLength)), i);
@@ -160,6 +160,8 @@ private:
     // --- tokens -----------------------------------------------------------
 
     void advance() {
+        passedLine_ = current_.line;
+        passedColumn_ = current_.column;
         if (!ahead_.empty()) {
             current_ = std::move(ahead_.front());
             ahead_.pop_front();
@@ -254,6 +256,33 @@ private:
         method.statementCount = std::max(method.statementCount, index + 1);
     }
 
+    // A node costs a few hundred bytes (an operator is a whole method), and
+    // a declared vector or matrix ten times that or more (its members are
+    // values, its methods objects), so counting them, weighed, bounds the
+    // memory a program takes, whatever its text.
+    void countParts(int32_t parts = 1) {
+        parts_ += parts;
+        if (parts_ > maxParts_)
+            throw SyntaxError{passedLine_, passedColumn_,
+                              "the program is too large: more than " + std::to_string(maxParts_) +
+                                  " operators, values and calls"};
+    }
+    static int32_t partsOf(int32_t type) {
+        switch (type) {
+        case TypeVec2d:
+        case TypeVec3d: return 10;
+        case TypeColor: return 5;
+        case TypeMatrix3d: return 40;
+        default: return 1;
+        }
+    }
+    Value createValue(int32_t type) {
+        countParts(partsOf(type));
+        Value value = createObject(type);
+        if (!value) throw std::bad_alloc();
+        return value;
+    }
+
     void checkDepth(const Token& at, int32_t depth) const {
         if (depth > kMaxNesting)
             fail(at, "expression nests deeper than " + std::to_string(kMaxNesting) +
@@ -264,6 +293,10 @@ private:
     Built call(const Token& at, SharedPtr<Script::Method> method, std::vector<Built> arguments,
                Value owner = {}) {
         if (!method) fail(at, "'" + escapedText(at.text) + "' cannot be called here");
+        // Built-in methods read only their own arguments: room for those
+        // alone instead of the array's usual step of 32 statements.
+        if (method->statements.capacity == 0)
+            method->statements.step = std::max<int32_t>(1, int32_t(arguments.size()));
         Built built;
         built.cost = 1;
         built.depth = 1;
@@ -273,28 +306,48 @@ private:
             setArgument(*method, int32_t(i), std::move(arguments[i].node));
         }
         checkDepth(at, built.depth);
+        countParts(owner ? 2 : 1); // a member method is a larger object than an operator
         built.node = std::make_unique<CallNode>(std::move(method), std::move(owner));
         return built;
     }
 
-    static Built literal(Value prototype) {
+    Built literal(Value prototype) {
+        countParts();
         Built built;
         built.depth = 1;
         built.cost = 1;
         built.node = std::make_unique<LiteralNode>(std::move(prototype));
         return built;
     }
-    Built integerLiteral(const Token& at, int64_t number) const {
+    // Equal constants share one prototype; nodes only ever read it.
+    template <class Make>
+    Built constant(char type, const void* bytes, size_t size, Make make) {
+        std::string key(1, type);
+        key.append(static_cast<const char*>(bytes), size);
+        auto [place, fresh] = constants_.try_emplace(std::move(key));
+        if (fresh) place->second = make();
+        return literal(place->second);
+    }
+    Built integerLiteral(const Token& at, int64_t number) {
         if (number > INT32_MAX || number < INT32_MIN)
             fail(at, "integer '" + escapedText(at.text) + "' is outside the 32-bit range");
-        return literal(script_value::makeInt(int32_t(number)));
+        const int32_t value = int32_t(number);
+        return constant('i', &value, sizeof value, [&] { return script_value::makeInt(value); });
     }
-    static Built stringLiteral(const std::string& text) {
-        Value value = createObject(TypeString);
-        auto& string = static_cast<ObjectString&>(*value);
-        text.copy(string.text, sizeof string.text - 1);
-        string.text[std::min(text.size(), sizeof string.text - 1)] = '\0';
-        return literal(std::move(value));
+    Built floatLiteral(float value) {
+        return constant('f', &value, sizeof value, [&] { return script_value::makeFloat(value); });
+    }
+    Built boolLiteral(bool truth) {
+        return constant('b', &truth, sizeof truth, [&] { return script_value::makeBool(truth); });
+    }
+    Built stringLiteral(const std::string& text) {
+        return constant('s', text.data(), text.size(), [&] {
+            Value value = createObject(TypeString);
+            auto& string = static_cast<ObjectString&>(*value);
+            text.copy(string.text, sizeof string.text - 1);
+            string.text[std::min(text.size(), sizeof string.text - 1)] = '\0';
+            return value;
+        });
     }
 
     // --- expressions --------------------------------------------------------
@@ -353,11 +406,10 @@ private:
             const Token number = take();
             return integerLiteral(number, -int64_t(number.integer));
         }
-        if (current_.kind == TokenKind::Decimal)
-            return literal(script_value::makeFloat(-take().decimal));
+        if (current_.kind == TokenKind::Decimal) return floatLiteral(-take().decimal);
         // 0 - x, so negation follows the subtraction table of x's type.
         std::vector<Built> operands;
-        operands.push_back(literal(script_value::makeInt(0)));
+        operands.push_back(integerLiteral(minus, 0));
         operands.push_back(readUnary());
         return call(minus, builtinOf(minus)->clone({}), std::move(operands));
     }
@@ -368,7 +420,7 @@ private:
             const Token number = take();
             return integerLiteral(number, number.integer);
         }
-        case TokenKind::Decimal: return literal(script_value::makeFloat(take().decimal));
+        case TokenKind::Decimal: return floatLiteral(take().decimal);
         case TokenKind::Text: return stringLiteral(take().string);
         case TokenKind::Word: return readWord();
         default: break;
@@ -385,7 +437,7 @@ private:
     Built readWord() {
         if (current_.text == "true" || current_.text == "false") {
             const bool truth = take().text == "true";
-            return literal(script_value::makeBool(truth));
+            return boolLiteral(truth);
         }
         if (markerOf(current_)) expected("an expression", current_);
         if (Script::Method* builtin = builtinOf(current_)) {
@@ -421,6 +473,7 @@ private:
         built.depth = method.depth + 1;
         built.cost = addCost(method.cost, 1);
         checkDepth(name, built.depth);
+        countParts();
         built.node = std::make_unique<CallNode>(method.method);
         return built;
     }
@@ -445,6 +498,7 @@ private:
         built.depth = 1;
         built.cost = 1;
         built.reference = value;
+        countParts();
         built.node = std::make_unique<ValueNode>(std::move(value));
         return built;
     }
@@ -556,6 +610,7 @@ private:
             run.cost = addCost(value.cost, 1);
             checkDepth(op, run.depth);
             setArgument(*adding, 0, std::move(value.node), target);
+            countParts();
             run.node = std::make_unique<CallNode>(std::move(adding));
             return addStatement(scope, std::move(run));
         }
@@ -573,7 +628,7 @@ private:
             if (isKeyword(current_, KeywordOpen))
                 fail(current_, scope.defined ? "methods are defined only at the top level"
                                              : "expected ';' or '=' but found '('");
-            Value value = createObject(type);
+            Value value = createValue(type);
             setObjectName(value->name, std::string(name.text).c_str());
             appendVariable(*scope.method, value);
             if (scope.defined)
@@ -679,7 +734,7 @@ private:
         DefinedMethod& defined = methods_.emplace_back();
         defined.method =
             makeShared<Script::Method>(std::string(name.text).c_str(), SharedPtr<Script::Method>());
-        if (type != TypeVoid) defined.method->returnValue = createObject(type);
+        if (type != TypeVoid) defined.method->returnValue = createValue(type);
         globals_.emplace(name.text,
                          GlobalName{GlobalName::Method, {}, &defined, name.line, name.column});
         Scope scope;
@@ -707,9 +762,13 @@ private:
     std::unordered_map<std::string_view, Script::Method*> builtins_;
     std::unordered_map<std::string_view, GlobalName> globals_;
     std::deque<DefinedMethod> methods_;
+    std::unordered_map<std::string, Value> constants_;
     Scope global_;
     Scope* scope_ = &global_;
     int32_t nesting_ = 0;
+    int64_t maxParts_;
+    int64_t parts_ = 0;
+    int32_t passedLine_ = 1, passedColumn_ = 1; // of the token taken last
     uint64_t globalCost_ = 0;
 };
 
@@ -730,7 +789,8 @@ void Program::run() {
 }
 
 std::unique_ptr<Program> readProgram(std::string_view text, std::string_view fileName,
-                                     std::span<const Predeclared> predeclared, ReadError& error) {
+                                     std::span<const Predeclared> predeclared, ReadError& error,
+                                     int64_t maxParts) {
     if (text.size() > kMaxScriptBytes) {
         error = fileTooLarge(fileName, text.size());
         return nullptr;
@@ -738,7 +798,7 @@ std::unique_ptr<Program> readProgram(std::string_view text, std::string_view fil
     error = ReadError{std::string(fileName), 1, 1, {}};
     auto program = std::make_unique<Program>();
     try {
-        Reader reader(text, *program);
+        Reader reader(text, *program, maxParts);
         reader.predeclare(predeclared);
         reader.readFile();
     } catch (const SyntaxError& failure) {

@@ -24,6 +24,9 @@ inline constexpr int32_t kMaxStringLength = 511;
 // Node evaluations one run may make, calls counted with their callees'.
 // With no loops or conditionals the count is known before the run.
 inline constexpr uint64_t kMaxEvaluations = 50'000'000;
+// What one program may hold: its operators, values and calls, a declared
+// vector counting ten and a matrix forty. Half a GiB at the most.
+inline constexpr int64_t kMaxProgramParts = 2'000'000;
 
 // Where reading stopped and why; text() is "FILE:LINE:COLUMN: message".
 struct ReadError {
@@ -60,7 +63,10 @@ public:
 };
 
 // Null, with `error` filled, when the text is not a valid script.
+// `maxParts` is there for tests, which cannot afford the memory of the
+// real bound.
 std::unique_ptr<Program> readProgram(std::string_view text, std::string_view fileName,
-                                     std::span<const Predeclared> predeclared, ReadError& error);
+                                     std::span<const Predeclared> predeclared, ReadError& error,
+                                     int64_t maxParts = kMaxProgramParts);
 
 } // namespace script

@@ -368,6 +368,23 @@ TEST_F(ReaderLimitTest, ARunThatWouldDoTooMuchWorkIsRefused) {
     EXPECT_NE(errorOf(doubling(100)).find("more than 50000000"), std::string::npos);
 }
 
+// The bound on what a program holds keeps its memory in check; the real
+// bound takes hundreds of MiB to reach, so a small one stands in for it.
+TEST_F(ReaderLimitTest, WhatAProgramHoldsIsBounded) {
+    ReadError error;
+    // A matrix counts 40, a vector 10.
+    EXPECT_NE(readProgram("Matrix3d m; vec3d v;", "t.es", {}, error, 50), nullptr);
+    EXPECT_EQ(readProgram("Matrix3d m; vec3d v; 1;", "t.es", {}, error, 50), nullptr);
+    EXPECT_EQ(error.text(),
+              "t.es:1:22: the program is too large: more than 50 operators, values and calls");
+    // An operator and its operands count one each, a member method's call two.
+    const char* text = "int f() { return 1 + 2; } vec3d v; v.normalize(); f();";
+    EXPECT_NE(readProgram(text, "t.es", {}, error, 18), nullptr) << error.text();
+    EXPECT_EQ(readProgram(text, "t.es", {}, error, 17), nullptr);
+    EXPECT_EQ(error.text(),
+              "t.es:1:53: the program is too large: more than 17 operators, values and calls");
+}
+
 TEST_F(ReaderLimitTest, AFileOver16MiBIsRefusedUnread) {
     std::string text(script::kMaxScriptBytes, ' ');
     text.replace(0, 9, "print(1);");
