@@ -276,10 +276,13 @@ private:
         default: return 1;
         }
     }
+    // A recycled object comes back reset and a new one zeroed, which differ
+    // for a matrix (identity against zeros); a variable starts reset either way.
     Value createValue(int32_t type) {
         countParts(partsOf(type));
         Value value = createObject(type);
         if (!value) throw std::bad_alloc();
+        value->reset();
         return value;
     }
 

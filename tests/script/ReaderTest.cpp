@@ -115,7 +115,9 @@ TEST_F(ReaderTest, DeclarationsAssignmentsAndMembers) {
     EXPECT_EQ(run("vec3d v; v.x = 1.0; v . y = 2.0; v.z = v.x + v.y; print(v);"), "(1,2,3)");
     EXPECT_EQ(run("vec3d v; v.set(1.0, 2.0, 3.0); print(v * v);"), "(14,14,14)");
     EXPECT_EQ(run("vec2d v; print(v.isNull()); v.set(0.5, 0.0); print(v.isNull());"), "truefalse");
-    EXPECT_EQ(run("Matrix3d m; m.v2.y = 5.0; print(m.v2);"), "(0,5,0)");
+    // A matrix starts as the identity whether or not its object was recycled.
+    EXPECT_EQ(run("Matrix3d m; m.v2.x = 5.0; print(m.v1); print(m.v2);"), "(1,0,0)(5,1,0)");
+    EXPECT_EQ(run("Matrix3d m; print(m.v3);"), "(0,0,1)");
     EXPECT_EQ(run("Color c; c.r = 255; c.b = 7; print(c);"), "(0,255,0,7)");
     // A declaration's name is in scope in its own initialiser, as in C.
     EXPECT_EQ(run("int x = x + 1; print(x);"), "1");
