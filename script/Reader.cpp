@@ -114,6 +114,7 @@ public:
 
     void predeclare(std::span<const Predeclared> values) {
         for (const Predeclared& value : values) {
+            if (!value.name || !value.value) continue;
             const std::string_view name(value.name);
             if (!globals_.emplace(name, GlobalName{GlobalName::Predeclared, value.value}).second)
                 continue;
@@ -125,7 +126,7 @@ public:
         advance();
         while (current_.kind != TokenKind::End) {
             if (isTypeName(current_) && lookahead().kind == TokenKind::Word &&
-                afterLookahead().is("(")) {
+                isKeyword(afterLookahead(), KeywordOpen)) {
                 readMethodDefinition();
                 continue;
             }

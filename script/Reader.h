@@ -42,7 +42,8 @@ struct ReadError {
 ReadError fileTooLarge(std::string_view fileName, uint64_t size);
 
 // A global value a program knows before its first line (the command
-// line's camera, keyboard and mouse).
+// line's camera, keyboard and mouse). One without a name or a value, or
+// with a name given before, is left out.
 struct Predeclared {
     const char* name;
     SharedPtr<Script::ObjectBase> value;
