@@ -314,7 +314,8 @@ void FileDialogPanel::drawSide(float height) {
 
 void FileDialogPanel::drawThumbnail(float side) {
     const ImVec2 at = ImGui::GetCursorScreenPos();
-    const float left = at.x + ImGui::GetStyle().WindowPadding.x;
+    const float column = float(kThumbnailSide) + 2 * ImGui::GetStyle().WindowPadding.x;
+    const float left = std::round(at.x + (column - side) * 0.5f);
     ImDrawList* list = ImGui::GetWindowDrawList();
     list->AddRect(ImVec2(left - 1, at.y - 1), ImVec2(left + side + 1, at.y + side + 1),
                   ImGui::GetColorU32(ImGuiCol_Border));
@@ -334,7 +335,7 @@ void FileDialogPanel::drawThumbnail(float side) {
     } else if (!thumbnails_.requested().empty()) {
         caption = "Loading...";
     }
-    ImGui::Dummy(ImVec2(float(kThumbnailSide) + 2 * ImGui::GetStyle().WindowPadding.x, side));
+    ImGui::Dummy(ImVec2(column, side));
     remember("thumbnail");
     ImGui::SetCursorScreenPos(ImVec2(left, ImGui::GetCursorScreenPos().y));
     ImGui::TextDisabled("%s", caption.c_str());
