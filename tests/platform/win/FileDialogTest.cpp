@@ -173,7 +173,8 @@ win::test::FileDialogView view() {
 
 Step clickSpot(HWND window, std::string name) {
     return [window, name] {
-        const RECT* spot = view().spot(name);
+        const win::test::FileDialogView shown = view();
+        const RECT* spot = shown.spot(name);
         if (!spot) return false;
         win::test::clickAt(window, (spot->left + spot->right) / 2, (spot->top + spot->bottom) / 2);
         return true;
@@ -350,9 +351,10 @@ TEST_F(FileDialogLoopTest, NothingBehindTheDialogShowsThroughIt) {
     win::test::Capture magenta, green;
     RECT list{};
     run(r, {act([&] {
-                const RECT* name = view().spot("header:Name");
-                const RECT* date = view().spot("header:Modified");
-                const RECT* field = view().spot("name");
+                const win::test::FileDialogView shown = view();
+                const RECT* name = shown.spot("header:Name");
+                const RECT* date = shown.spot("header:Modified");
+                const RECT* field = shown.spot("name");
                 ASSERT_TRUE(name && date && field);
                 list = RECT{name->left, name->top, date->right, field->top};
                 win::test::capture(owner, magenta);
