@@ -3,7 +3,9 @@
 
 #include <string_view>
 
+#include "d3d9/ImageCodec.h"
 #include "win/FileDialog.h"
+#include "win/ThumbnailLoader.h"
 
 namespace {
 
@@ -37,6 +39,18 @@ constexpr std::u16string_view kSounds = u"Sound files (*.wav;*.ogg)\0*.wav;*.ogg
 
 constexpr int kPathCapacity = 260;
 
+// The dialog previews with the decoders "Open" itself uses, so a thumbnail
+// shows exactly what choosing the file would load.
+bool decodeThumbnail(const uint8_t* bytes, size_t size, win::ThumbnailImage& out,
+                     std::string& why) {
+    d3dx::Image image;
+    if (FAILED(d3dx::decodeImage(bytes, size, image, nullptr, &why))) return false;
+    out.width = image.width;
+    out.height = image.height;
+    out.pixels = std::move(image.pixels);
+    return true;
+}
+
 } // namespace
 
 const char16_t* fileFilter(uint32_t id) {
@@ -48,6 +62,11 @@ const char16_t* fileFilter(uint32_t id) {
 }
 
 int32_t openFileDialog(HWND owner, uint32_t filterId, String& path) {
+    static const bool decoderSet = [] {
+        win::setThumbnailDecoder(decodeThumbnail);
+        return true;
+    }();
+    (void)decoderSet;
     char16_t buffer[kPathCapacity] = {};
     // A previous path that does not fit is not preselected rather than cut.
     if (path.length > 0 && path.length < kPathCapacity)

@@ -5,11 +5,13 @@
 #include "win/FileBrowser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
 #include "sys/Unicode.h"
 #include "win/FileDialog.h"
+#include "win/Places.h"
 
 namespace fs = std::filesystem;
 
@@ -68,10 +70,25 @@ bool isFile(const std::string& path) {
     return !error && fs::exists(status) && !fs::is_directory(status);
 }
 
-std::string absoluteFrom(const std::string& base, std::string_view typed) {
+bool isRegularFile(const std::string& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// "~" and "~/..." name the home folder; "~user" is left as a name.
+std::string absoluteFrom(const std::string& base, std::string_view typed,
+                         const std::string& home = {}) {
     std::string path = slashes(typed);
+    if (!home.empty() && (path == "~" || path.starts_with("~/"))) path = home + path.substr(1);
     if (path.empty() || path.front() != '/') path = base + "/" + path;
     return normalize(path);
+}
+
+int64_t secondsSinceEpoch(fs::file_time_type time) {
+    using namespace std::chrono;
+    return duration_cast<seconds>(time - fs::file_time_type::clock::now() +
+                                  system_clock::now().time_since_epoch())
+        .count();
 }
 
 bool endsWithSeparator(std::string_view text) {
@@ -140,7 +157,7 @@ bool matchesFilter(std::string_view name, const FileFilter& filter) {
 }
 
 FileBrowser::FileBrowser(std::vector<FileFilter> filters, int filterIndex, DWORD flags)
-    : filters_(std::move(filters)), flags_(flags) {
+    : filters_(std::move(filters)), flags_(flags), home_(homeFolder()) {
     filterIndex_ = filterIndex >= 0 && filterIndex < int(filters_.size()) ? filterIndex : 0;
 }
 
@@ -168,6 +185,26 @@ void FileBrowser::setFilter(int index) {
     if (index < 0 || index >= int(filters_.size())) return;
     filterIndex_ = index;
     refresh();
+}
+
+void FileBrowser::sortBy(SortBy column, bool ascending) {
+    sortBy_ = column;
+    ascending_ = ascending;
+    sortEntries();
+}
+
+std::optional<size_t> FileBrowser::findByPrefix(std::string_view prefix, size_t from) const {
+    if (prefix.empty() || entries_.empty()) return std::nullopt;
+    auto starts = [prefix](const std::string& name) {
+        return name.size() >= prefix.size() &&
+               std::equal(prefix.begin(), prefix.end(), name.begin(),
+                          [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+    };
+    for (size_t step = 0; step < entries_.size(); ++step) {
+        const size_t i = (from + step) % entries_.size();
+        if (starts(entries_[i].name)) return i;
+    }
+    return std::nullopt;
 }
 
 bool FileBrowser::enterFolder(std::string_view name) {
@@ -217,6 +254,11 @@ std::optional<std::string> FileBrowser::accept() {
         message_ = text_ + "\nFile not found.\nCheck the file name and try again.";
         return std::nullopt;
     }
+    if (isFile(path) && !isRegularFile(path)) {
+        message_ = text_ + "\nThis is not a regular file (a pipe, device or socket).\n"
+                           "Choose an image file.";
+        return std::nullopt;
+    }
     if (const size_t units = sys::utf8ToUtf16(path).size();
         pathCapacity_ && units >= pathCapacity_) {
         // Cutting the path would name another file, so it is refused whole.
@@ -230,7 +272,7 @@ std::optional<std::string> FileBrowser::accept() {
 }
 
 std::string FileBrowser::resolve(std::string_view typed) const {
-    return absoluteFrom(folder_, typed);
+    return absoluteFrom(folder_, typed, home_);
 }
 
 bool FileBrowser::open(const std::string& folder) {
@@ -247,18 +289,37 @@ bool FileBrowser::open(const std::string& folder) {
         // Follows links, so a link to a folder is entered like a folder.
         bool folderEntry = it->is_directory(statError);
         if (!folderEntry && filter && !matchesFilter(name, *filter)) continue;
-        entries_.push_back({std::move(name), folderEntry});
+        Entry entry{std::move(name), folderEntry};
+        // A link whose target is gone still lists, without size or date.
+        if (!folderEntry && it->is_regular_file(statError)) entry.size = it->file_size(statError);
+        if (const auto time = it->last_write_time(statError); !statError)
+            entry.modified = secondsSinceEpoch(time);
+        entries_.push_back(std::move(entry));
     }
     if (error) {
         entries_.clear();
         message_ = "Cannot read the folder " + folder + ":\n" + error.message();
         return false;
     }
-    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        if (a.folder != b.folder) return a.folder;
-        return lessIgnoringCase(a.name, b.name);
-    });
+    sortEntries();
     return true;
+}
+
+void FileBrowser::sortEntries() {
+    const SortBy column = sortBy_;
+    const bool ascending = ascending_;
+    std::sort(entries_.begin(), entries_.end(),
+              [column, ascending](const Entry& a, const Entry& b) {
+                  if (a.folder != b.folder) return a.folder;
+                  const Entry& x = ascending ? a : b;
+                  const Entry& y = ascending ? b : a;
+                  // Equal sizes or dates fall back to the name, so the order never
+                  // depends on how the folder happened to be read.
+                  if (column == SortBy::Size && x.size != y.size) return x.size < y.size;
+                  if (column == SortBy::Date && x.modified != y.modified)
+                      return x.modified < y.modified;
+                  return lessIgnoringCase(x.name, y.name);
+              });
 }
 
 } // namespace win

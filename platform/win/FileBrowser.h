@@ -2,10 +2,11 @@
 // What the open-file dialog knows, kept apart from how it is drawn: the
 // filter list, the folder being shown, its entries, the typed name and the
 // rules for accepting it. Text and paths are UTF-8 and '/'-separated; typed
-// text may use '\' as well. No SDL or ImGui here, so it is tested on plain
-// folders.
+// text may use '\' as well, and "~" for the home folder. No SDL or ImGui
+// here, so it is tested on plain folders.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,12 @@ public:
     struct Entry {
         std::string name;
         bool folder = false;
+        uint64_t size = 0;    // bytes; 0 for folders
+        int64_t modified = 0; // seconds since 1970, UTC
     };
+
+    // Folders always come before files, whichever column orders them.
+    enum class SortBy { Name, Size, Date };
 
     // `filterIndex` counts from 0; out of range means the first. `flags` are
     // the OFN_ bits that govern accept().
@@ -59,6 +65,20 @@ public:
     const std::string& message() const { return message_; }
 
     void setFilter(int index);
+    void sortBy(SortBy column, bool ascending);
+    SortBy sortColumn() const { return sortBy_; }
+    bool sortAscending() const { return ascending_; }
+
+    // The first entry from `from` on (wrapping round) whose name starts with
+    // `prefix`, ignoring ASCII case; none for an empty prefix or no match.
+    std::optional<size_t> findByPrefix(std::string_view prefix, size_t from) const;
+
+    // What "~" stands for in typed text; the user's home unless set.
+    void setHome(std::string home) { home_ = std::move(home); }
+    const std::string& home() const { return home_; }
+    // The full path that typed text names, as accept() would read it.
+    std::string resolve(std::string_view typed) const;
+
     // `name` is a folder of the current one (or a path relative to it, or
     // absolute). Returns false and sets message() when it is not a folder.
     bool enterFolder(std::string_view name);
@@ -71,7 +91,9 @@ public:
 
     // Acts on the typed text. A folder is entered (the result is empty); a
     // file is checked against OFN_PATHMUSTEXIST and OFN_FILEMUSTEXIST and its
-    // full path returned. A refusal leaves the reason in message().
+    // full path returned. Something that exists but is no regular file (a
+    // pipe, a device) is refused: reading it could block or never end. A
+    // refusal leaves the reason in message().
     std::optional<std::string> accept();
 
     void setDefaultExtension(std::string extension) { defaultExtension_ = std::move(extension); }
@@ -84,8 +106,8 @@ public:
     bool refusedTooLong() const { return refusedTooLong_; }
 
 private:
-    std::string resolve(std::string_view typed) const;
     bool open(const std::string& folder);
+    void sortEntries();
 
     std::vector<FileFilter> filters_;
     int filterIndex_ = 0;
@@ -93,6 +115,9 @@ private:
     std::string defaultExtension_;
     size_t pathCapacity_ = 0;
     bool refusedTooLong_ = false;
+    std::string home_;
+    SortBy sortBy_ = SortBy::Name;
+    bool ascending_ = true;
     std::string folder_;
     std::vector<Entry> entries_;
     std::string text_;

@@ -7,11 +7,15 @@
 //      and the dialog stays open for another choice
 //  [x] title, initial folder and default extension
 //  [x] the owner's timers keep ticking while it is open
+//  [x] columns for name, size and date, sortable; places; typed paths and "~";
+//      list keys and type-to-find; a thumbnail decoded off the loop
 //  [ ] multiple selection, hooks, custom templates, read-only box (the engine
 //      asks for none)
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win/WinTypes.h"
 
@@ -47,6 +51,20 @@ namespace win::test {
 struct FileDialogView {
     int frames = 0; // drawn so far; 0 while no open dialog runs
     std::string folder, text, message;
+    std::vector<std::string> entries;                        // in shown order, folders with a '/'
+    std::vector<std::pair<std::string, std::string>> places; // label, path
+    bool listHasKeys = false;
+    // The thumbnail shown: the file it is of and its size, or why none is.
+    std::string thumbnailPath, thumbnailWhy;
+    int thumbnailWidth = 0, thumbnailHeight = 0;
+    // Where things were drawn, in client pixels, by name: "header:Size",
+    // "place:Home", "crumb:/tmp", "entry:a.jpg", "name".
+    std::vector<std::pair<std::string, RECT>> spots;
+    const RECT* spot(const std::string& name) const {
+        for (const auto& [key, rect] : spots)
+            if (key == name) return &rect;
+        return nullptr;
+    }
 };
 FileDialogView fileDialogView();
 } // namespace win::test

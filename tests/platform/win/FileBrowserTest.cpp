@@ -3,11 +3,13 @@
 // lists, how typed text is resolved, and what accept() refuses.
 #include "win/FileBrowser.h"
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/TempFolder.h"
@@ -240,6 +242,82 @@ TEST_F(FileBrowserTest, StartsOnThePreviousPathElseTheInitialElseTheWorkingFolde
     EXPECT_EQ(b.folder(), here);
     EXPECT_EQ(b.text(), "old.jpg");
     EXPECT_FALSE(b.accept());
+}
+
+TEST_F(FileBrowserTest, SortsBySizeOrDateEitherWayWithFoldersAlwaysFirst) {
+    // a.jpg 1 byte; b.JPEG as long as e.jpg, so the name breaks the tie.
+    TempFolder::writeBytes(folder / "b.JPEG", "xxxx");
+    TempFolder::writeBytes(folder / "e.jpg", "yyyy");
+    TempFolder::writeBytes(folder / "f.jpg", std::string(3000, 'z'));
+    const auto now = fs::file_time_type::clock::now();
+    const std::pair<const char*, int> ages[] = {
+        {"a.jpg", 30}, {"b.JPEG", 10}, {"e.jpg", 20}, {"f.jpg", 40}};
+    for (const auto& [name, hours] : ages)
+        fs::last_write_time(folder / name, now - std::chrono::hours(hours));
+    auto b = browser();
+    using By = win::FileBrowser::SortBy;
+    const std::vector<std::string> folders{"sub/", "Zed/"};
+    auto with = [&](std::vector<std::string> files) {
+        files.insert(files.begin(), folders.begin(), folders.end());
+        return files;
+    };
+    b.sortBy(By::Size, true);
+    EXPECT_EQ(names(b), with({"a.jpg", "b.JPEG", "e.jpg", "f.jpg"}));
+    b.sortBy(By::Size, false);
+    EXPECT_EQ(names(b),
+              (std::vector<std::string>{"Zed/", "sub/", "f.jpg", "e.jpg", "b.JPEG", "a.jpg"}));
+    b.sortBy(By::Date, false); // newest first
+    EXPECT_EQ(names(b)[2], "b.JPEG");
+    EXPECT_EQ(names(b).back(), "f.jpg");
+    // The order holds across a refresh and a change of filter.
+    b.setFilter(1);
+    const std::vector<std::string> shown = names(b);
+    EXPECT_EQ(std::vector<std::string>(shown.begin() + 2, shown.end()),
+              (std::vector<std::string>{"b.JPEG", "e.jpg", "a.jpg", "f.jpg"}));
+    EXPECT_EQ(b.entries()[5].size, 3000u);
+    EXPECT_EQ(b.entries()[0].size, 0u);
+    const int64_t expected =
+        std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::system_clock::now().time_since_epoch() - std::chrono::hours(40))
+            .count();
+    EXPECT_NEAR(double(b.entries()[5].modified), double(expected), 5);
+}
+
+TEST_F(FileBrowserTest, FindsTheNextEntryByPrefixWrappingRound) {
+    auto b = browser(kMustExist, 6); // sub/ Zed/ a.jpg b.JPEG c.png d.txt
+    EXPECT_EQ(b.findByPrefix("B", 0), 3u);
+    EXPECT_EQ(b.findByPrefix("z", 2), 1u); // past the end, round to the start
+    EXPECT_EQ(b.findByPrefix("su", 0), 0u);
+    EXPECT_EQ(b.findByPrefix("c.P", 0), 4u);
+    EXPECT_FALSE(b.findByPrefix("q", 0));
+    EXPECT_FALSE(b.findByPrefix("", 0));
+    EXPECT_FALSE(b.findByPrefix("a.jpgx", 0));
+}
+
+TEST_F(FileBrowserTest, TildeNamesHomeAndOtherFileKindsAreRefused) {
+    auto b = browser();
+    b.setHome(root + "/Zed");
+    b.setText("~");
+    EXPECT_FALSE(b.accept());
+    EXPECT_EQ(b.folder(), root + "/Zed");
+    b.setText("~/z.bmp");
+    EXPECT_EQ(b.accept(), root + "/Zed/z.bmp");
+    b.setText("~\\..\\a.jpg");
+    EXPECT_EQ(b.accept(), root + "/a.jpg");
+    // "~name" is somebody else's home on a shell; here it is a plain name.
+    TempFolder::writeBytes(folder / "Zed" / "~x.bmp", "x");
+    b.setText("~x.bmp");
+    EXPECT_EQ(b.accept(), root + "/Zed/~x.bmp");
+
+    // A pipe has a name and exists, but reading it may never end.
+    b.enterFolder(root);
+    ASSERT_EQ(::mkfifo((folder / "pipe.jpg").c_str(), 0600), 0);
+    b.setText("pipe.jpg");
+    EXPECT_FALSE(b.accept());
+    EXPECT_NE(b.message().find("not a regular file"), std::string::npos) << b.message();
+    auto free = browser(0);
+    free.setText("pipe.jpg");
+    EXPECT_FALSE(free.accept());
 }
 
 TEST_F(FileBrowserTest, UnreadableFolderGivesAnEmptyListAndAMessage) {
