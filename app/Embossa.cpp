@@ -6,6 +6,7 @@
 #include "app/ImageInput.h"
 #include "app/MeshFile.h"
 #include "app/OpenFileDialog.h"
+#include "app/PreviewDecode.h"
 #include "core/File.h"
 #include "core/FrameTimer.h"
 #include "core/Log.h"
@@ -13,6 +14,7 @@
 #include "core/UserInput.h"
 #include "render/D3D/D3D.h"
 #include "render/D3D/StageStates.h"
+#include "render/PreviewImage.h"
 #include "render/StructTexture.h"
 #include "render/WinShell/Window.h"
 #include "sys/Unicode.h"
@@ -234,15 +236,46 @@ bool Embossa::loadHeightmap() {
         if (!cpuDevice.open(why))
             log(u"No device to decode the image with: %s", sys::utf8ToUtf16(why).c_str());
     }
-    // An image that does not decode leaves the texture manager's default
-    // texture in the handle, so the preview shows its checkerboard.
-    StructTexture heightmap;
-    const bool decoded =
-        heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), imageFile, 1, D3DFMT_A8R8G8B8);
-    heightmap.copyToBitmap(preview);
+    // The texture that loading the image would make is never drawn, so the
+    // preview is drawn from the file directly. An image that does not decode
+    // shows the texture manager's default texture, its checkerboard.
+    const bool decoded = drawPreviewFromFile();
+    if (!decoded) {
+        StructTexture placeholder;
+        placeholder.copyToBitmap(preview);
+    }
     SendMessageW(GetDlgItem(window, kPreview), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(preview.bitmap));
     return decoded;
+}
+
+bool Embossa::drawPreviewFromFile() {
+    setReportContext(u"Embossa", u"loadHeightmap");
+    const int limit = app::currentTextureLimit();
+    if (!limit) {
+        log(u"There is no device to size the image for");
+        return false;
+    }
+    if (!imageFile.memory() || imageFile.size() <= 0) {
+        log(u"The file is not in memory or empty");
+        return false;
+    }
+    const int32_t bytes = preview_image::bitmapBytes(preview);
+    if (!bytes) {
+        log(u"The bitmap has no pixels to draw into");
+        return false;
+    }
+    surface1d<Color> colors(preview.width(), preview.height(),
+                            bytes == 4 ? reinterpret_cast<Color*>(preview.buffer.items) : nullptr);
+    d3dx::MemoryImageSource source(imageFile.memory(), size_t(imageFile.size()));
+    std::string why;
+    if (FAILED(preview_image::draw(source, limit, colors, why))) {
+        log(u"The image does not decode: %s", sys::utf8ToUtf16(why).c_str());
+        return false;
+    }
+    preview_image::store(colors, preview);
+    preview.update();
+    return true;
 }
 
 void Embossa::rebuildMesh() {

@@ -96,4 +96,7 @@ private:
     void centreOnScreen();
     void readAxisMode();
     void readFlipFlags();
+    // loadHeightmap's decode: imageFile straight into preview; false, with
+    // the preview untouched, when there is nothing to draw.
+    bool drawPreviewFromFile();
 };
