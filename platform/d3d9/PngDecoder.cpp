@@ -160,20 +160,21 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
 
     ImageRowSink& sink = *state.sink;
     sink.begin(int(width), int(height));
-    // A bad palette index is reported once every row was read, so a file
-    // that is also cut short says so first.
+    // Every row's palette indices are checked, wanted or not, and a bad one
+    // is reported once every row was read, so a file that is also cut short
+    // says so first.
     bool badIndex = false;
     const auto hand = [&](int y, uint32_t* row) {
         badIndex = badIndex || (paletted && !expandPalette(png, info, row, int(width)));
-        if (!badIndex) sink.take(y, row);
+        if (!badIndex && sink.nextRowWanted(y) == y) sink.take(y, row);
     };
     if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
         // One row at a time: every row is inflated, but only wanted ones
-        // are expanded and handed on.
+        // are handed on (and, but for palettes, expanded).
         state.row.resize(width);
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, reinterpret_cast<png_bytep>(state.row.data()), nullptr);
-            if (sink.nextRowWanted(int(y)) == int(y)) hand(int(y), state.row.data());
+            if (paletted || sink.nextRowWanted(int(y)) == int(y)) hand(int(y), state.row.data());
         }
     } else {
         // The passes fill the picture in over each other, so it is held whole.
@@ -183,8 +184,9 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
             state.rows[y] =
                 reinterpret_cast<png_bytep>(state.whole.pixels.data() + size_t(y) * width);
         png_read_image(png, state.rows.data());
-        for (int y = sink.nextRowWanted(0); y < int(height); y = sink.nextRowWanted(y + 1))
-            hand(y, state.whole.pixels.data() + size_t(y) * width);
+        for (png_uint_32 y = 0; y < height; ++y)
+            if (paletted || sink.nextRowWanted(int(y)) == int(y))
+                hand(int(y), state.whole.pixels.data() + size_t(y) * width);
     }
     if (badIndex) {
         refuse(state.error, kName, "pixel index past the palette");
