@@ -199,11 +199,10 @@ struct Slot {
 void buildRelief(Slot& slot, const ReliefSettings& settings) {
     const String image(sys::utf8ToUtf16(slot.job->argument));
     std::string reason;
-    if (FAILED(preview_image::draw(slot.input, settings.textureLimit, slot.preview.colors,
-                                   reason))) {
-        slot.problem = slot.input.readFailed()
-                           ? readFailure(image)
-                           : decodeFailure(image, slot.input.size(), reason);
+    if (FAILED(
+            preview_image::draw(slot.input, settings.textureLimit, slot.preview.colors, reason))) {
+        slot.problem = slot.input.readFailed() ? readFailure(image)
+                                               : decodeFailure(image, slot.input.size(), reason);
         return;
     }
     slot.input.close();
@@ -287,8 +286,7 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
             status = kFailed;
             continue;
         }
-        std::fprintf(out, "%s\n",
-                     sys::printable(sys::nativePath(slot.job->output.view())).c_str());
+        std::fprintf(out, "%s\n", sys::printable(sys::nativePath(slot.job->output.view())).c_str());
     }
 
     {

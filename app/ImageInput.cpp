@@ -152,7 +152,8 @@ bool openImageInput(const String& path, ImageStream& stream, std::string& why) {
     }
     auto file = std::make_unique<::File>(path, 0, 1, 1);
     if (!file->isOpen) {
-        why = sys::quotedPath(path.view()) + " " + sys::openFailureReason(path.view(), file->openError);
+        why = sys::quotedPath(path.view()) + " " +
+              sys::openFailureReason(path.view(), file->openError);
         return false;
     }
     const int32_t size = file->size();

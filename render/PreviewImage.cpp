@@ -31,7 +31,8 @@ void store(const surface1d<Color>& colors, DialogTools::Bitmap& bitmap) {
         auto* out = reinterpret_cast<Color*>(bitmap.buffer.items);
         if (out != colors.pixels)
             for (int32_t r = 0; r < h; ++r)
-                for (int32_t c = 0; c < w; ++c) out[size_t(r) * size_t(w) + size_t(c)] = *colors.at(c, r);
+                for (int32_t c = 0; c < w; ++c)
+                    out[size_t(r) * size_t(w) + size_t(c)] = *colors.at(c, r);
     } else if (bytes == 3) {
         surface1d<Color24> packed(w, h, reinterpret_cast<Color24*>(bitmap.buffer.items));
         for (int32_t r = 0; r < h; ++r)
@@ -54,19 +55,19 @@ void store(const surface1d<Color>& colors, DialogTools::Bitmap& bitmap) {
 HRESULT draw(d3dx::ImageSource& source, int maxTextureSize, surface1d<Color>& colors,
              std::string& why) {
     const int32_t w = colors.width, h = colors.height;
-    d3dx::PowerOfTwoTexels texels(maxTextureSize, [w, h](int tw, int th, std::vector<int>& columns,
-                                                         std::vector<int>& rows) {
-        for (int32_t c = 0; c < w; ++c) {
-            const BilinearAxis x = bilinearAxis(tw, tw - 1, sampleU(c, w), 0);
-            columns.push_back(x.first);
-            columns.push_back(x.second);
-        }
-        for (int32_t r = 0; r < h; ++r) {
-            const BilinearAxis y = bilinearAxis(th, th - 1, sampleV(r, h), 0);
-            rows.push_back(y.first);
-            rows.push_back(y.second);
-        }
-    });
+    d3dx::PowerOfTwoTexels texels(
+        maxTextureSize, [w, h](int tw, int th, std::vector<int>& columns, std::vector<int>& rows) {
+            for (int32_t c = 0; c < w; ++c) {
+                const BilinearAxis x = bilinearAxis(tw, tw - 1, sampleU(c, w), 0);
+                columns.push_back(x.first);
+                columns.push_back(x.second);
+            }
+            for (int32_t r = 0; r < h; ++r) {
+                const BilinearAxis y = bilinearAxis(th, th - 1, sampleV(r, h), 0);
+                rows.push_back(y.first);
+                rows.push_back(y.second);
+            }
+        });
     const HRESULT result = d3dx::decodeImageRows(source, texels, nullptr, &why);
     if (FAILED(result)) return result;
     const int tw = texels.width(), th = texels.height();

@@ -164,7 +164,8 @@ bool readSignature(ImageSource& source, std::vector<uint8_t>& head) {
 
 HRESULT decodeRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
     std::vector<uint8_t> head;
-    if (!readSignature(source, head)) return refuse(why, "ImageCodec", "the file could not be read");
+    if (!readSignature(source, head))
+        return refuse(why, "ImageCodec", "the file could not be read");
     const Decoder decoder = pickDecoder(head);
     if (!decoder) return refuse(why, "ImageCodec", "not a format we read");
     if (decoder == decodeJpeg) return decodeJpegRows(source, sink, info, why);

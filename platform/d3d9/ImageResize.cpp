@@ -124,9 +124,9 @@ Image resizeToPowerOfTwo(const Image& image, int maxTextureSize) {
         }
         uint32_t* target = result.pixels.data() + size_t(y) * size_t(width);
         for (int x = 0; x < width; ++x)
-            target[x] = filterAcross(&blended[size_t(columns.first[size_t(x)]) * 4],
-                                     &columns.weights[columns.offset[size_t(x)]],
-                                     columns.count[size_t(x)]);
+            target[x] =
+                filterAcross(&blended[size_t(columns.first[size_t(x)]) * 4],
+                             &columns.weights[columns.offset[size_t(x)]], columns.count[size_t(x)]);
     }
     return result;
 }
@@ -143,8 +143,8 @@ struct PowerOfTwoTexels::Plan {
     std::vector<int> columnIndex;   // result column -> k, or -1
     std::vector<int> rowIndex;      // result row -> k, or -1
     std::vector<std::vector<float>> blends;
-    std::vector<uint8_t> line;      // one source row's slots
-    std::vector<uint32_t> texels;   // rows.size() x columns.size()
+    std::vector<uint8_t> line;    // one source row's slots
+    std::vector<uint32_t> texels; // rows.size() x columns.size()
 };
 
 PowerOfTwoTexels::PowerOfTwoTexels(int maxTextureSize, Picker pick)
@@ -222,9 +222,9 @@ void PowerOfTwoTexels::take(int row, const uint32_t* pixels) {
         // The row's last source row: filter it across and let its blend go.
         uint32_t* out = &plan.texels[k * plan.columns.size()];
         for (size_t j = 0; j < plan.columns.size(); ++j)
-            out[j] = filterAcross(
-                &blend[size_t(plan.slotOf[size_t(plan.columnTaps.first[j])]) * 4],
-                &plan.columnTaps.weights[plan.columnTaps.offset[j]], plan.columnTaps.count[j]);
+            out[j] = filterAcross(&blend[size_t(plan.slotOf[size_t(plan.columnTaps.first[j])]) * 4],
+                                  &plan.columnTaps.weights[plan.columnTaps.offset[j]],
+                                  plan.columnTaps.count[j]);
         std::vector<float>().swap(blend);
     }
 }

@@ -179,7 +179,8 @@ bool readJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors, JpegState& stat
             jpeg_skip_scanlines(&cinfo, JDIMENSION(wanted - y));
             continue;
         }
-        JSAMPROW target = cmyk ? state.cmykRow.data() : reinterpret_cast<JSAMPROW>(state.row.data());
+        JSAMPROW target =
+            cmyk ? state.cmykRow.data() : reinterpret_cast<JSAMPROW>(state.row.data());
         if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) return false;
         if (sink.nextRowWanted(y) != y) continue;
         if (cmyk) cmykToArgb(state.cmykRow.data(), state.row.data(), width, cinfo.saw_Adobe_marker);

@@ -44,7 +44,8 @@ HRESULT checkPngChunks(ImageSource& source, size_t& imageDataEnd, std::string& w
     bool first = true, imageDataEnded = false;
     for (;;) {
         uint8_t head[8];
-        if (!source.read(position, head, sizeof head)) return refuse(why, kName, "file is truncated");
+        if (!source.read(position, head, sizeof head))
+            return refuse(why, kName, "file is truncated");
         position += sizeof head;
         const uint32_t length = bigEndian32(head);
         const uint8_t* type = head + 4;

@@ -112,7 +112,8 @@ bool expandPalette(png_structp png, png_infop info, uint32_t* row, int width) {
         const int index = indices[x];
         if (index >= paletteSize) return false;
         const png_color& colour = palette[index];
-        row[x] = argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
+        row[x] =
+            argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
     }
     return true;
 }
