@@ -99,13 +99,30 @@ void Embossa::onTimer() {
     frameTimer.update();
     userInput.update();
     if (view) view->update();
-    SendMessageW(window, WM_PAINT, 0, 0);
+    if (frameWanted()) SendMessageW(window, WM_PAINT, 0, 0);
+}
+
+void Embossa::frameState(std::string& state) {
+    state.clear();
+    if (!view) return;
+    view->appendFrameState(state);
+    const int32_t counts[2] = {mesh.vertexCount(), mesh.indexCount()};
+    state.append(reinterpret_cast<const char*>(&meshRevision_), sizeof meshRevision_);
+    state.append(reinterpret_cast<const char*>(counts), sizeof counts);
+}
+
+bool Embossa::frameWanted() {
+    if (!D3D::currentDevice || !swapChain) return false;
+    if (win::minimized(window) || !IsWindowVisible(window)) return true;
+    frameState(nextFrame_);
+    return shownFrame_.empty() || nextFrame_ != shownFrame_;
 }
 
 void Embossa::paint() {
     // Without a device there is nothing to draw into.
     IDirect3DDevice9* device = D3D::currentDevice;
     if (!device || !swapChain) return;
+    frameState(nextFrame_);
     device->BeginScene();
     if (view) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00999999u, 1.0f, 0);
@@ -138,7 +155,14 @@ void Embossa::paint() {
     device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
     D3D::useTexture(device);
     device->EndScene();
-    swapChain->present();
+    const std::string drawnFrom = nextFrame_;
+    ++framesDrawn;
+    // A frame that did not reach the window (the device was lost) is drawn
+    // again by the next tick.
+    if (SUCCEEDED(swapChain->present()))
+        shownFrame_ = drawnFrom;
+    else
+        shownFrame_.clear();
 }
 
 void Embossa::onDoubleClick() {
@@ -279,6 +303,7 @@ bool Embossa::drawPreviewFromFile() {
 }
 
 void Embossa::rebuildMesh() {
+    ++meshRevision_;
     mesh.vertexTotal = 0;
     mesh.indexTotal = 0;
     mesh.textureHandle.release();
