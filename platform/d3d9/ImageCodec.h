@@ -90,13 +90,20 @@ public:
     // The first row at or after `row` that is needed; the height or more
     // when none is.
     virtual int nextRowWanted(int row) = 0;
-    // Row `row`: `width` A8R8G8B8 words, valid during the call only.
+    // Row `row`: `width` A8R8G8B8 words, valid during the call only. Only
+    // the wanted columns need be right; the others may hold anything.
     virtual void take(int row, const uint32_t* pixels) = 0;
+    // Whether column `column` of the rows is needed; asked after begin.
+    virtual bool wantsColumn(int column) const {
+        (void)column;
+        return true;
+    }
 };
 
 // Level 0 of the image in `source`, as decodeImage would give it, handed to
 // `sink` row by row. JPEG and plain PNG files are decoded as they stream in,
-// holding a few rows; rows the sink does not want cost JPEG no colour work.
+// holding a few rows; rows the sink does not want cost JPEG no colour work,
+// and blocks of columns it does not want no inverse DCT.
 // Other formats (and interlaced PNG) are decoded whole first, once. The
 // results, refusals and reasons are decodeImage's.
 HRESULT decodeImageRows(ImageSource& source, ImageRowSink& sink, ImageInfo* info = nullptr,
@@ -128,6 +135,7 @@ public:
     void begin(int width, int height) override;
     int nextRowWanted(int row) override;
     void take(int row, const uint32_t* pixels) override;
+    bool wantsColumn(int column) const override;
 
     int width() const { return width_; }
     int height() const { return height_; }

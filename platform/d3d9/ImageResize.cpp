@@ -229,6 +229,10 @@ void PowerOfTwoTexels::take(int row, const uint32_t* pixels) {
     }
 }
 
+bool PowerOfTwoTexels::wantsColumn(int column) const {
+    return plan_->slotOf[size_t(column)] >= 0;
+}
+
 uint32_t PowerOfTwoTexels::at(int x, int y) const {
     const int column = plan_->columnIndex[size_t(x)], row = plan_->rowIndex[size_t(y)];
     assert(column >= 0 && row >= 0 && "PowerOfTwoTexels::at: that texel was not picked");

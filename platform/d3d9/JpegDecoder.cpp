@@ -14,9 +14,20 @@
 #include <cstdio>
 #include <memory>
 
-// jpeglib.h needs size_t and FILE declared first.
+// jpeglib.h needs size_t and FILE declared first. The inverse DCT's entry
+// points (jpegint.h) are wrapped to pass over unwanted columns; that table
+// is libjpeg-turbo's private layout, so the wrapping is kept to the versions
+// it was checked on (the streaming tests compare every wanted column).
+#define JPEG_INTERNALS
 #include <jerror.h>
 #include <jpeglib.h>
+
+#if defined(LIBJPEG_TURBO_VERSION_NUMBER) && LIBJPEG_TURBO_VERSION_NUMBER >= 2000000 &&            \
+    LIBJPEG_TURBO_VERSION_NUMBER < 3000000
+#define EMBOSSA_JPEG_COLUMN_SKIP 1
+#else
+#define EMBOSSA_JPEG_COLUMN_SKIP 0
+#endif
 
 #include "d3d9/ImageDecoders.h"
 
@@ -129,6 +140,58 @@ void useSource(jpeg_decompress_struct& cinfo, StreamSource& stream, ImageSource&
     cinfo.src = &stream.base;
 }
 
+// The blocks of each component whose samples some wanted column reads, and
+// the inverse DCTs libjpeg chose, which run for those blocks only. A wanted
+// pixel reads its own sample of each component and, through fancy
+// upsampling, the samples either side; blocks holding none of these are
+// left undone, and the garbage they leave reaches unwanted pixels only.
+struct ColumnSkip {
+    inverse_DCT_method_ptr idct[MAX_COMPONENTS] = {};
+    std::vector<uint8_t> wanted[MAX_COMPONENTS];
+};
+
+void skippingIdct(j_decompress_ptr cinfo, jpeg_component_info* component, JCOEFPTR coefficients,
+                  JSAMPARRAY output, JDIMENSION column) {
+    auto* skip = static_cast<ColumnSkip*>(cinfo->client_data);
+    const int index = component->component_index;
+    const size_t block = column / DCTSIZE;
+    if (block < skip->wanted[index].size() && !skip->wanted[index][block]) return;
+    skip->idct[index](cinfo, component, coefficients, output, column);
+}
+
+// Installs skippingIdct where it saves work: unscaled output, and most
+// columns unwanted. Called once the output pass has started.
+void skipUnwantedColumns(jpeg_decompress_struct& cinfo, const ImageRowSink& sink,
+                         ColumnSkip& skip) {
+    if (!EMBOSSA_JPEG_COLUMN_SKIP) return;
+    const int width = int(cinfo.output_width);
+    if (cinfo.scale_num != cinfo.scale_denom || !cinfo.do_fancy_upsampling) return;
+    std::vector<int> columns;
+    for (int x = 0; x < width; ++x)
+        if (sink.wantsColumn(x)) columns.push_back(x);
+    if (columns.size() * 4 > size_t(width) * 3) return;
+    for (int ci = 0; ci < cinfo.num_components; ++ci) {
+        jpeg_component_info& component = cinfo.comp_info[ci];
+        if (component.DCT_scaled_size != DCTSIZE) return;
+        std::vector<uint8_t>& wanted = skip.wanted[component.component_index];
+        wanted.assign(component.width_in_blocks, 0);
+        const int64_t across = component.h_samp_factor, most = cinfo.max_h_samp_factor;
+        for (int x : columns) {
+            const int64_t sample = int64_t(x) * across / most;
+            for (int64_t s = sample - 1; s <= sample + 1; ++s) {
+                const int64_t block = s / DCTSIZE;
+                if (s >= 0 && block < int64_t(wanted.size())) wanted[size_t(block)] = 1;
+            }
+        }
+    }
+    for (int ci = 0; ci < cinfo.num_components; ++ci) {
+        const int index = cinfo.comp_info[ci].component_index;
+        skip.idct[index] = cinfo.idct->inverse_DCT[index];
+        cinfo.idct->inverse_DCT[index] = skippingIdct;
+    }
+    cinfo.client_data = &skip;
+}
+
 struct JpegState {
     ImageSource* source = nullptr;
     ImageRowSink* sink = nullptr;
@@ -137,6 +200,7 @@ struct JpegState {
     std::vector<uint32_t> row;
     std::vector<uint8_t> cmykRow;
     std::unique_ptr<StreamSource> stream;
+    ColumnSkip skip;
 };
 
 // Adobe's CMYK JPEGs store inverted ink values; others store them plainly.
@@ -168,6 +232,7 @@ bool readJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors, JpegState& stat
     const int width = int(cinfo.output_width), height = int(cinfo.output_height);
     ImageRowSink& sink = *state.sink;
     sink.begin(width, height);
+    skipUnwantedColumns(cinfo, sink, state.skip);
     state.row.resize(size_t(width));
     if (cmyk) state.cmykRow.resize(size_t(width) * 4);
     while (cinfo.output_scanline < cinfo.output_height) {

@@ -33,6 +33,7 @@ std::vector<uint8_t> readFile(const std::filesystem::path& path) {
 // Keeps the rows it asked for and checks the decoder kept to the protocol.
 struct RowRecorder : d3dx::ImageRowSink {
     std::function<bool(int)> wants;
+    std::function<bool(int)> wantsColumns = [](int) { return true; };
     int width = -1, height = -1, begins = 0;
     std::map<int, std::vector<uint32_t>> rows;
     std::vector<int> order;
@@ -49,8 +50,13 @@ struct RowRecorder : d3dx::ImageRowSink {
     }
     void take(int row, const uint32_t* pixels) override {
         order.push_back(row);
-        rows[row].assign(pixels, pixels + width);
+        // Only wanted columns must be right: the others are kept as 0.
+        std::vector<uint32_t>& kept = rows[row];
+        kept.assign(size_t(width), 0);
+        for (int x = 0; x < width; ++x)
+            if (wantsColumns(x)) kept[size_t(x)] = pixels[x];
     }
+    bool wantsColumn(int column) const override { return wantsColumns(column); }
 };
 
 // Serves the bytes in small pieces and never whole, as a file stream does;
@@ -80,13 +86,16 @@ struct Outcome {
 
 // Decodes `bytes` both ways and expects the same answer; with a picture,
 // checks every row handed over against it. `pieces` streams the bytes.
-void expectRowsMatchWholeDecode(const std::vector<uint8_t>& bytes, const std::string& label,
-                                const std::function<bool(int)>& wants, bool pieces) {
+void expectRowsMatchWholeDecode(
+    const std::vector<uint8_t>& bytes, const std::string& label,
+    const std::function<bool(int)>& wants, bool pieces,
+    const std::function<bool(int)>& wantsColumns = [](int) { return true; }) {
     Image whole;
     Outcome reference;
     reference.result =
         d3dx::decodeImage(bytes.data(), bytes.size(), whole, &reference.info, &reference.why);
     RowRecorder recorder(wants);
+    recorder.wantsColumns = wantsColumns;
     Outcome streamed;
     d3dx::MemoryImageSource memory(bytes.data(), bytes.size());
     PieceSource piecewise(bytes);
@@ -106,8 +115,10 @@ void expectRowsMatchWholeDecode(const std::vector<uint8_t>& bytes, const std::st
         if (wants(y)) expected.push_back(y);
     ASSERT_EQ(recorder.order, expected) << label << ": the rows asked for, in order, once each";
     for (int y : expected) {
-        const std::vector<uint32_t> row(whole.pixels.begin() + ptrdiff_t(y) * whole.width,
-                                        whole.pixels.begin() + ptrdiff_t(y + 1) * whole.width);
+        std::vector<uint32_t> row(whole.pixels.begin() + ptrdiff_t(y) * whole.width,
+                                  whole.pixels.begin() + ptrdiff_t(y + 1) * whole.width);
+        for (int x = 0; x < whole.width; ++x)
+            if (!wantsColumns(x)) row[size_t(x)] = 0;
         ASSERT_EQ(recorder.rows[y], row) << label << ", row " << y;
     }
 }
@@ -143,6 +154,35 @@ TEST(ImageRows, JpegRowsAreTheWholeDecodesWhicheverRowsAreSkipped) {
                 expectRowsMatchWholeDecode(bytes, label, wants, false);
                 expectRowsMatchWholeDecode(bytes, label + ", streamed", wants, true);
             }
+}
+
+// Few wanted columns let the decoder leave whole blocks undone; the wanted
+// ones must still come out exact, whatever the subsampling reads beside them.
+TEST(ImageRows, JpegColumnsWantedComeOutExactWhenTheRestAreLeftUndone) {
+    using testimages::JpegShape;
+    const std::vector<std::pair<const char*, std::function<bool(int)>>> columnChoices = {
+        {"every 33rd and the next", [](int x) { return x % 33 == 7 || x % 33 == 8; }},
+        {"last of a chroma block", [](int x) { return x % 16 == 15; }},
+        {"first of a chroma block", [](int x) { return x % 16 == 0; }},
+        {"first and last", [](int x) { return x == 0 || x == 199; }},
+        {"one narrow band", [](int x) { return x >= 90 && x < 95; }},
+    };
+    const std::vector<std::pair<const char*, JpegShape>> shapes = {
+        {"4:2:0", {3, 2, 2}},
+        {"4:2:2", {3, 2, 1}},
+        {"4:4:4", {3, 1, 1}},
+        {"gray", {1, 1, 1}},
+        {"progressive", {3, 2, 2, true}},
+    };
+    for (const auto& [name, shape] : shapes)
+        for (const auto& [choice, columns] : columnChoices) {
+            const std::vector<uint8_t> bytes = testimages::jpeg(200, 90, shape);
+            const std::string label = std::string(name) + ", " + choice;
+            expectRowsMatchWholeDecode(
+                bytes, label, [](int y) { return y % 9 < 2; }, false, columns);
+            expectRowsMatchWholeDecode(
+                bytes, label + ", every row", [](int) { return true; }, true, columns);
+        }
 }
 
 TEST(ImageRows, PngRowsAreTheWholeDecodesPlainInterlacedAndPaletted) {
