@@ -8,6 +8,7 @@
 
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
+#include "app/PlayCommand.h"
 #include "app/WinMain.h"
 #include "core/FileInterface.h"
 #include "core/Log.h"
@@ -25,6 +26,8 @@ constexpr const char* kUsage =
     "       embossa [--log FILE] pack create ARCHIVE FILE|FOLDER...\n"
     "       embossa [--log FILE] pack list ARCHIVE\n"
     "       embossa [--log FILE] pack extract ARCHIVE [FOLDER] [--force]\n"
+    "       embossa [--log FILE] play SOUND [--loop] [--volume V] [--pitch P] [--at X,Y,Z]\n"
+    "               [--seconds S] [--render OUT.wav]\n"
     "       embossa --help | --version\n"
     "\n"
     "Embossa turns an image into a closed 3D relief block saved as a Wavefront OBJ file.\n"
@@ -61,6 +64,18 @@ constexpr const char* kUsage =
     "      existing files are found before anything is written (--force replaces\n"
     "      existing files instead); a failure while writing removes what was\n"
     "      written and says why.\n"
+    "\n"
+    "Sounds:\n"
+    "  play SOUND [--loop] [--volume V] [--pitch P] [--at X,Y,Z] [--seconds S]\n"
+    "       [--render OUT.wav]\n"
+    "      plays a WAV (8- or 16-bit PCM, mono or stereo) or Ogg Vorbis sound, or\n"
+    "      an ARCHIVE.pack:ENTRY, until it ends or for S seconds (at most 3600).\n"
+    "      --volume 0..1 (default 1), --pitch 0.01..4 (default 1), --at places a\n"
+    "      mono sound in space, the listener at the origin facing +Z. --render\n"
+    "      mixes offline, faster than real time, into a 44,100 Hz 16-bit stereo\n"
+    "      WAV holding exactly what the device would have played (with --loop\n"
+    "      it needs --seconds). Exits 1 if the sound cannot be read or played or\n"
+    "      there is no audio device.\n"
     "\n"
     "Only regular files and archive entries are read or written; pipes and\n"
     "devices are refused. A path that exists is taken as written; in one that\n"
@@ -169,6 +184,8 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
         return runConvertCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (!rest.empty() && rest[0] == "pack")
         return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
+    if (!rest.empty() && rest[0] == "play")
+        return runPlayCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (rest.size() > 1) {
         std::fprintf(err, "embossa: unknown command '%s' (see --help)\n",
                      sys::printable(rest[0]).c_str());

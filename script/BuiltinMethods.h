@@ -37,16 +37,16 @@ protected:
                                                   Script::ObjectBase& right) = 0;
 };
 
-#define EMBOSSA_OPERATOR_METHOD(Class, text, kind)                                              \
-    class Class : public OperatorMethod {                                                      \
-    public:                                                                                    \
-        explicit Class(SharedPtr<Method> source = {});                                         \
-        int32_t kindOf() const override { return kind; }                                       \
-        SharedPtr<Method> clone(SharedPtr<Method> source) override;                            \
-                                                                                               \
-    protected:                                                                                 \
-        SharedPtr<Script::ObjectBase> operate(Script::ObjectBase& left,                        \
-                                              Script::ObjectBase& right) override;             \
+#define EMBOSSA_OPERATOR_METHOD(Class, text, kind)                                                 \
+    class Class : public OperatorMethod {                                                          \
+    public:                                                                                        \
+        explicit Class(SharedPtr<Method> source = {});                                             \
+        int32_t kindOf() const override { return kind; }                                           \
+        SharedPtr<Method> clone(SharedPtr<Method> source) override;                                \
+                                                                                                   \
+    protected:                                                                                     \
+        SharedPtr<Script::ObjectBase> operate(Script::ObjectBase& left,                            \
+                                              Script::ObjectBase& right) override;                 \
     }
 
 EMBOSSA_OPERATOR_METHOD(MethodAdd, "+", KindAdd);

@@ -108,3 +108,7 @@ void setScriptOutput(std::FILE* stream);
 // Matching of a source range against a name: blanks in the range are
 // skipped, every other character must match, and both must end together.
 bool nameMatches(std::string_view range, const char* name);
+
+// Handles to methods are destroyed wherever values are, so every user of
+// values sees the complete method class.
+#include "script/Method.h"

@@ -111,3 +111,7 @@ public:
     // which is then the result.
     SharedPtr<ObjectBase> run();
 };
+
+// Statements destroy value handles inline, so the value and method classes
+// must be complete wherever this header is.
+#include "script/ObjectBase.h"
