@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "app/CpuDevice.h"
@@ -219,8 +220,9 @@ void buildRelief(Slot& slot, const ReliefSettings& settings) {
 int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings, int threads,
                    std::FILE* out, std::FILE* err) {
     threads = int(std::min<size_t>(size_t(threads), jobs.size()));
-    // Two slots a thread keep every thread busy while the main thread saves.
-    const size_t slotCount = threads > 1 ? size_t(threads) * 2 : 1;
+    // A slot a thread, and two more so that the threads stay busy while the
+    // main thread saves one relief and opens the next image.
+    const size_t slotCount = threads > 1 ? size_t(threads) + 2 : 1;
     std::vector<std::unique_ptr<Slot>> slots;
     for (size_t i = 0; i < slotCount; ++i) slots.push_back(std::make_unique<Slot>());
 
@@ -229,22 +231,27 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
     std::deque<Slot*> waiting;
     bool finished = false;
     std::vector<std::thread> workers;
-    if (threads > 1)
-        for (int i = 0; i < threads; ++i)
-            workers.emplace_back([&] {
-                std::unique_lock<std::mutex> held(lock);
-                for (;;) {
-                    changed.wait(held, [&] { return finished || !waiting.empty(); });
-                    if (waiting.empty()) return;
-                    Slot* slot = waiting.front();
-                    waiting.pop_front();
-                    held.unlock();
-                    buildRelief(*slot, settings);
-                    held.lock();
-                    slot->done = true;
-                    changed.notify_all();
-                }
-            });
+    const auto work = [&] {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [&] { return finished || !waiting.empty(); });
+            if (waiting.empty()) return;
+            Slot* slot = waiting.front();
+            waiting.pop_front();
+            held.unlock();
+            buildRelief(*slot, settings);
+            held.lock();
+            slot->done = true;
+            changed.notify_all();
+        }
+    };
+    // A thread the system refuses is one fewer; with none, the main thread
+    // builds each relief itself.
+    try {
+        for (int i = 0; threads > 1 && i < threads; ++i) workers.emplace_back(work);
+    } catch (const std::system_error&) {
+    }
+    const bool parallel = !workers.empty();
 
     size_t opened = 0;
     const auto openAhead = [&](size_t upTo) {
@@ -261,7 +268,7 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
             slot.done = !readable;
             if (!readable) {
                 slot.problem = why;
-            } else if (threads > 1) {
+            } else if (parallel) {
                 waiting.push_back(&slot);
                 changed.notify_all();
             }
@@ -272,7 +279,7 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
     for (size_t next = 0; next < jobs.size(); ++next) {
         openAhead(next + slotCount);
         Slot& slot = *slots[next % slotCount];
-        if (threads > 1) {
+        if (parallel) {
             std::unique_lock<std::mutex> held(lock);
             changed.wait(held, [&] { return slot.done; });
         } else if (!slot.done) {
