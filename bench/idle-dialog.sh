@@ -36,7 +36,8 @@ measure() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     rm -rf "$work"
-    echo "scale=2; 100 * ($end - $start) / ($ticks * $seconds)" | bc
+    awk -v used="$((end - start))" -v ticks="$ticks" -v seconds="$seconds" \
+        'BEGIN { printf "%.2f", 100 * used / (ticks * seconds) }'
 }
 
 for ((round = 1; round <= rounds; ++round)); do

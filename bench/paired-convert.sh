@@ -67,7 +67,7 @@ for entry in "${commands[@]}"; do
     command=${entry#*|}
     micro=$(echo "${times[$name]}" | median)
     peak=$(/usr/bin/time -f '%M' bash -c "exec $command >/dev/null" 2>&1 >/dev/null | tail -1)
-    printf '%-28s %12.1f %14.1f\n' "$name" "$(echo "$micro / 1000" | bc -l)" \
-        "$(echo "$peak / 1024" | bc -l)"
+    awk -v name="$name" -v micro="$micro" -v peak="$peak" \
+        'BEGIN { printf "%-28s %12.1f %14.1f\n", name, micro / 1000, peak / 1024 }'
 done
 echo "($rounds rounds; file sizes: $(du -h "$photo" "$big" | awk '{printf "%s %s  ", $2, $1}'))"
