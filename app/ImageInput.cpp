@@ -77,6 +77,7 @@ bool readEntry(const PackEntryPath& split, FileArray& bytes, std::string& why) {
 // Reads are served from one block of this size, so the PNG chunk walk's
 // small reads and the decoders' sequential ones cost few system calls.
 constexpr size_t kBlockBytes = 256 << 10;
+constexpr size_t kDirectBytes = 32 << 10;
 
 } // namespace
 
@@ -98,6 +99,20 @@ bool ImageStream::read(size_t offset, void* into, size_t count) {
         return true;
     }
     auto* out = static_cast<uint8_t*>(into);
+    // A decoder filling a buffer of its own is served straight from the
+    // file; the block is for the small reads of header walks.
+    if (count >= kDirectBytes && (offset < blockStart_ || offset >= blockStart_ + block_.size())) {
+        size_t got = 0;
+        if (file_->seek(int32_t(offset), 0) == int32_t(offset))
+            while (got < count) {
+                const int32_t n = file_->read(out + got, int32_t(count - got));
+                if (n <= 0) break;
+                got += size_t(n);
+            }
+        if (got == count) return true;
+        readFailed_ = true;
+        return false;
+    }
     while (count > 0) {
         if (offset < blockStart_ || offset >= blockStart_ + block_.size()) {
             // The block moves to the read; its end may be the file's.
