@@ -9,6 +9,7 @@
 #include "app/ConvertCommand.h"
 #include "app/PackCommand.h"
 #include "app/PlayCommand.h"
+#include "app/ScriptCommand.h"
 #include "app/WinMain.h"
 #include "core/FileInterface.h"
 #include "core/Log.h"
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "       embossa [--log FILE] pack create ARCHIVE FILE|FOLDER...\n"
     "       embossa [--log FILE] pack list ARCHIVE\n"
     "       embossa [--log FILE] pack extract ARCHIVE [FOLDER] [--force]\n"
+    "       embossa [--log FILE] script FILE... | -\n"
     "       embossa [--log FILE] play SOUND [--loop] [--volume V] [--pitch P] [--at X,Y,Z]\n"
     "               [--seconds S] [--render OUT.wav]\n"
     "       embossa --help | --version\n"
@@ -64,6 +66,15 @@ constexpr const char* kUsage =
     "      existing files are found before anything is written (--force replaces\n"
     "      existing files instead); a failure while writing removes what was\n"
     "      written and says why.\n"
+    "\n"
+    "Scripts:\n"
+    "  script FILE... | -\n"
+    "      reads every script (a file, ARCHIVE.pack:ENTRY, or - for the standard\n"
+    "      input) before any runs, then runs each once in the order given; print\n"
+    "      writes to the standard output. The scripts see camera, keyboard and\n"
+    "      mouse; no key or button is down. A file that cannot be read or holds\n"
+    "      a mistake is reported as FILE:LINE:COLUMN: what was expected and what\n"
+    "      was found, and then nothing runs (exit 1). Files over 16 MiB are refused.\n"
     "\n"
     "Sounds:\n"
     "  play SOUND [--loop] [--volume V] [--pitch P] [--at X,Y,Z] [--seconds S]\n"
@@ -186,6 +197,8 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
         return runPackCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (!rest.empty() && rest[0] == "play")
         return runPlayCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
+    if (!rest.empty() && rest[0] == "script")
+        return runScriptCommand(std::vector<std::string>(rest.begin() + 1, rest.end()), out, err);
     if (rest.size() > 1) {
         std::fprintf(err, "embossa: unknown command '%s' (see --help)\n",
                      sys::printable(rest[0]).c_str());

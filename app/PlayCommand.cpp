@@ -156,6 +156,12 @@ int runPlayCommand(const std::vector<std::string>& args, std::FILE* out, std::FI
         std::fprintf(err, "embossa: cannot play %s: %s\n", shown.c_str(), why.c_str());
         return kFailed;
     }
+    const double rate = double(session.data->format.nSamplesPerSec) * options.pitch;
+    if (rate < DSBFREQUENCY_MIN || rate > DSBFREQUENCY_MAX) {
+        std::fprintf(err, "embossa: cannot play %s at pitch %g: %.0f Hz is outside 100 to 200000\n",
+                     shown.c_str(), double(options.pitch), rate);
+        return kFailed;
+    }
     if (options.positioned && session.data->format.nChannels != 1) {
         std::fprintf(err,
                      "embossa: cannot play %s: it is stereo, and a sound placed with --at "

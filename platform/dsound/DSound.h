@@ -14,6 +14,10 @@
 //  [x] a removed audio device makes every buffer lost; Restore succeeds
 //      once a device is back
 //  [ ] hardware voices, effects (SetFX), Doppler, cones, speaker config
+//  [ ] formats other than 8/16-bit PCM; an output other than 44,100 Hz
+//      16-bit stereo (the primary buffer's SetFormat is logged, not applied)
+//  [ ] window focus: every buffer plays as with DSBCAPS_GLOBALFOCUS
+//  [ ] writing the primary buffer (DSSCL_WRITEPRIMARY)
 #pragma once
 
 #include <cstddef>

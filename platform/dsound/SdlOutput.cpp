@@ -5,9 +5,34 @@
 #include "dsound/SdlOutput.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace dsound {
 namespace {
+
+// The sound libraries below SDL (alsa-lib above all) print their own
+// complaints on the standard error stream when a machine has no sound card.
+// The caller reports a failed open in one line of its own, so their
+// chatter is held back while the device opens.
+class QuietStandardError {
+public:
+    QuietStandardError() : saved_(::dup(STDERR_FILENO)) {
+        const int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && nothing >= 0) ::dup2(nothing, STDERR_FILENO);
+        if (nothing >= 0) ::close(nothing);
+    }
+    ~QuietStandardError() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved_;
+};
 
 // About 23 ms at 44.1 kHz: one mixer block per callback.
 constexpr Uint16 kCallbackFrames = Mixer::kBlockFrames;
@@ -20,6 +45,7 @@ void SDLCALL fill(void* mixer, Uint8* stream, int bytes) {
 } // namespace
 
 std::unique_ptr<SdlOutput> SdlOutput::open(Mixer& mixer, std::string& reason) {
+    const QuietStandardError quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         reason = SDL_GetError();
         return nullptr;
@@ -57,6 +83,7 @@ bool SdlOutput::present() {
 }
 
 bool SdlOutput::reopen() {
+    const QuietStandardError quiet;
     // -1 means the driver cannot list its devices: try the default anyway.
     if (SDL_GetNumAudioDevices(0) == 0) return false;
     if (device_ != 0) SDL_CloseAudioDevice(device_);

@@ -140,6 +140,7 @@ TEST_F(PlayCommandTest, ProblemsAreOneLineWithTheirStatus) {
         {{broken, "--render", out}, 1, "runs past the end"},
         {{path("missing.wav"), "--render", out}, 1, "cannot play"},
         {{stereo, "--at", "1,0,0", "--render", out}, 1, "must be mono"},
+        {{stereo, "--pitch", "0.01", "--render", out}, 1, "80 Hz is outside"},
         {{sound, "--render", path("no/such/folder/x.wav")}, 1, "x.wav"},
     };
     for (const Case& c : cases) {

@@ -160,6 +160,29 @@ TEST_F(SoundInterfaceTest, TheThirtyThirdStreamDoesNotPlay) {
     EXPECT_EQ(Audio::SoundEventHandler::instance().count, 0);
 }
 
+TEST_F(SoundInterfaceTest, BuffersLostWithTheDeviceAreRestoredWhenItComesBack) {
+    for (const std::string* file : {&shortTone, &longTone}) {
+        Sound2D* tone = sound(load(*file));
+        tone->play(1);
+        render(4410);
+        dsound::test::loseDevice(device);
+        DWORD status = 0;
+        tone->buffer->GetStatus(&status);
+        EXPECT_TRUE(status & DSBSTATUS_BUFFERLOST);
+        // Paused while the device is gone, resumed once it is back.
+        tone->setVolume(0.0f);
+        dsound::test::returnDevice(device);
+        tone->setVolume(1.0f);
+        ASSERT_EQ(tone->state, SoundInterface::Playing);
+        tone->buffer->GetStatus(&status);
+        EXPECT_FALSE(status & DSBSTATUS_BUFFERLOST);
+        EXPECT_TRUE(status & DSBSTATUS_PLAYING);
+        EXPECT_GT(audio_test::rms(render(4410), 2, 0, 4410), 1000.0);
+        tone->release();
+        sounds.pop_back();
+    }
+}
+
 TEST_F(SoundInterfaceTest, NullSoundsIgnoreEverything) {
     for (SoundInterface* null : {static_cast<SoundInterface*>(&Sound2D::nullSound()),
                                  static_cast<SoundInterface*>(&Audio::Sound3D::nullSound())}) {

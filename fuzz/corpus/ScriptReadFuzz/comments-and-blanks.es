@@ -1,0 +1,4 @@
+// line
+/* block
+ * over lines */	int
+x=1;;;print(x);//end

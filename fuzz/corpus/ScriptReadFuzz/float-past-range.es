@@ -1,0 +1,1 @@
+print(1e39); print(1e-50);

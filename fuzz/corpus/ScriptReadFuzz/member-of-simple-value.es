@@ -1,0 +1,1 @@
+int i; i.x = 1; vec3d v; v.w = 1.0; v.set(1.0);

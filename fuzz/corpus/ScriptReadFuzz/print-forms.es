@@ -1,0 +1,1 @@
+print(); print 1; print (2) + 3; print("\n"); print;

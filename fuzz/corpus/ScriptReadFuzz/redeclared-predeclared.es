@@ -1,0 +1,1 @@
+vec3d camera;
