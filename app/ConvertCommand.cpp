@@ -1,18 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "app/ConvertCommand.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "app/CpuDevice.h"
 #include "app/Embossa.h"
+#include "app/HeightField.h"
 #include "app/ImageInput.h"
 #include "app/MeshFile.h"
+#include "app/PreviewDecode.h"
 #include "core/File.h"
 #include "core/FileInterface.h"
-#include "render/StructTexture.h"
+#include "render/PreviewImage.h"
 #include "sys/FileSystem.h"
+#include "sys/ThreadStart.h"
 #include "sys/Unicode.h"
 
 namespace app {
@@ -20,12 +29,10 @@ namespace {
 
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+constexpr int32_t kPreviewSide = 120; // the dialog's preview
 
 std::string quoted(const std::string& text) {
     return "'" + sys::printable(text) + "'";
-}
-std::string quoted(const String& text) {
-    return quoted(sys::utf16ToUtf8(text.view()));
 }
 
 // The file an image lives in: the archive for "archive.pack:entry".
@@ -44,24 +51,6 @@ std::u16string stem(std::u16string_view image) {
     return std::u16string(name);
 }
 
-// The dialog's decode step (loadHeightmap) without its silent fallback: the
-// image file's bytes through the texture manager into the preview.
-bool decodeIntoPreview(Embossa& tool, const String& image, std::string& why) {
-    StructTexture heightmap;
-    if (!heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), tool.imageFile, 1,
-                                    D3DFMT_A8R8G8B8)) {
-        // The texture manager logs only a code; the decoder says why.
-        why = imageDecodeProblem(image, tool.imageFile);
-        if (why.empty()) why = quoted(image) + " decodes, but no texture could be made of it";
-        return false;
-    }
-    if (!heightmap.copyToBitmap(tool.preview)) {
-        why = quoted(image) + " could not be drawn into the preview";
-        return false;
-    }
-    return true;
-}
-
 struct Job {
     std::string argument;
     String image;  // full path
@@ -74,7 +63,24 @@ struct Options {
     bool hasOutput = false;
     int32_t axisMode = 0; // as the dialog starts: x / y
     int32_t flipFlags = 0;
+    int jobs = 0; // 0: one per core
 };
+
+// The most -j accepts; far more than any machine has cores.
+constexpr int kMaxJobs = 1024;
+
+// "-j 4" and "--jobs 4": a whole number from 1 to kMaxJobs.
+bool parseJobs(const std::string& text, int& jobs) {
+    if (text.empty() || text.size() > 4) return false;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > kMaxJobs) return false;
+    jobs = value;
+    return true;
+}
 
 // Returns an empty text, or the usage problem.
 std::string parse(const std::vector<std::string>& args, Options& options) {
@@ -105,6 +111,11 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
                 options.axisMode = 2;
             else
                 return "--axis takes xy, xz or yz, not " + quoted(axis);
+        } else if (arg == "-j" || arg == "--jobs") {
+            if (i + 1 >= args.size() || !parseJobs(args[i + 1], options.jobs))
+                return arg + " needs a number of images to convert at once, 1 to " +
+                       std::to_string(kMaxJobs);
+            ++i;
         } else if (arg == "--flip-x") {
             options.flipFlags |= 1;
         } else if (arg == "--flip-y") {
@@ -163,6 +174,137 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
     return {};
 }
 
+// What every relief of one run is built with.
+struct ReliefSettings {
+    int textureLimit = 0;
+    int32_t axisMode = 0;
+    int32_t flipFlags = 0;
+};
+
+using ReliefMesh = decltype(Embossa::mesh);
+
+// One image on its way to a relief: opened on the main thread, decoded and
+// built on any, saved on the main thread again, in the order given.
+struct Slot {
+    const Job* job = nullptr;
+    ImageStream input;
+    std::string problem; // set when the image could not be read or decoded
+    bool done = false;   // the relief is built, or `problem` says why not
+    // Made and destroyed on the main thread: a mesh holds a texture handle.
+    ReliefMesh mesh;
+    PreviewPixels preview{kPreviewSide, kPreviewSide};
+};
+
+// The dialog's decode and rebuildMesh, with its 120 x 120 preview, for the
+// opened image. Safe on any thread: no log, no texture list, no window.
+void buildRelief(Slot& slot, const ReliefSettings& settings) {
+    const String image(sys::utf8ToUtf16(slot.job->argument));
+    std::string reason;
+    if (FAILED(
+            preview_image::draw(slot.input, settings.textureLimit, slot.preview.colors, reason))) {
+        slot.problem = slot.input.readFailed() ? readFailure(image)
+                                               : decodeFailure(image, slot.input.size(), reason);
+        return;
+    }
+    slot.input.close();
+    slot.mesh.vertexTotal = 0;
+    slot.mesh.indexTotal = 0;
+    addHeightField(slot.mesh, slot.preview, D3DVECTOR{10.0f, 1.0f, 10.0f}, settings.axisMode,
+                   settings.flipFlags);
+    computeFaceNormals(slot.mesh);
+}
+
+// Reliefs built on up to `threads` threads while the main thread opens the
+// images ahead and saves and reports each in turn, so files, lines and
+// status come out exactly as converting one image after another does.
+int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings, int threads,
+                   std::FILE* out, std::FILE* err) {
+    threads = int(std::min<size_t>(size_t(threads), jobs.size()));
+    // A slot a thread, and two more so that the threads stay busy while the
+    // main thread saves one relief and opens the next image.
+    const size_t slotCount = threads > 1 ? size_t(threads) + 2 : 1;
+    std::vector<std::unique_ptr<Slot>> slots;
+    for (size_t i = 0; i < slotCount; ++i) slots.push_back(std::make_unique<Slot>());
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Slot*> waiting;
+    bool finished = false;
+    std::vector<std::thread> workers;
+    const auto work = [&] {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [&] { return finished || !waiting.empty(); });
+            if (waiting.empty()) return;
+            Slot* slot = waiting.front();
+            waiting.pop_front();
+            held.unlock();
+            buildRelief(*slot, settings);
+            held.lock();
+            slot->done = true;
+            changed.notify_all();
+        }
+    };
+    // A thread the system refuses is one fewer; with none, the main thread
+    // builds each relief itself.
+    try {
+        for (int i = 0; threads > 1 && i < threads; ++i) workers.emplace_back(work);
+    } catch (const std::system_error&) {
+    }
+    const bool parallel = !workers.empty();
+
+    size_t opened = 0;
+    const auto openAhead = [&](size_t upTo) {
+        for (; opened < jobs.size() && opened < upTo; ++opened) {
+            Slot& slot = *slots[opened % slotCount];
+            slot.job = &jobs[opened];
+            slot.problem.clear();
+            // Read as given, as the dialog reads what it was handed; messages
+            // then name the file the way the user wrote it.
+            const String image(sys::utf8ToUtf16(slot.job->argument));
+            std::string why;
+            const bool readable = openImageInput(image, slot.input, why);
+            std::lock_guard<std::mutex> held(lock);
+            slot.done = !readable;
+            if (!readable) {
+                slot.problem = why;
+            } else if (parallel) {
+                waiting.push_back(&slot);
+                changed.notify_all();
+            }
+        }
+    };
+
+    int status = 0;
+    for (size_t next = 0; next < jobs.size(); ++next) {
+        openAhead(next + slotCount);
+        Slot& slot = *slots[next % slotCount];
+        if (parallel) {
+            std::unique_lock<std::mutex> held(lock);
+            changed.wait(held, [&] { return slot.done; });
+        } else if (!slot.done) {
+            buildRelief(slot, settings);
+        }
+        std::string problem = slot.problem;
+        if (problem.empty()) mesh_file::save(slot.mesh, slot.job->output, &problem);
+        slot.input.close();
+        if (!problem.empty()) {
+            std::fprintf(err, "embossa: %s\n", sys::printable(problem).c_str());
+            status = kFailed;
+            continue;
+        }
+        std::fprintf(out, "%s\n", sys::printable(sys::nativePath(slot.job->output.view())).c_str());
+    }
+
+    {
+        std::lock_guard<std::mutex> held(lock);
+        finished = true;
+    }
+    changed.notify_all();
+    for (std::thread& worker : workers) worker.join();
+    return status;
+}
+
 } // namespace
 
 String convertOutputPath(const String& image, const String& folder, bool namedAfterImage) {
@@ -188,43 +330,19 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
         return kUsage;
     }
 
+    // The device the dialog would decode with when Direct3D is out: the
+    // texture size its caps allow is the size images are stretched to.
     CpuDevice device;
     if (!device.open(problem)) {
         std::fprintf(err, "embossa: %s\n", problem.c_str());
         return kFailed;
     }
-    // One application object for the whole run, set up as the dialog sets
-    // it up, but with no window: the preview is 32 bits, 120 x 120.
-    auto tool = std::make_unique<Embossa>();
-    tool->axisMode = options.axisMode;
-    tool->flipFlags = options.flipFlags;
-    tool->preview.create(nullptr, 0, 32, 120, 120);
-
-    int status = 0;
-    for (const Job& job : jobs) {
-        auto fail = [&](const std::string& message) {
-            std::fprintf(err, "embossa: %s\n", sys::printable(message).c_str());
-            status = kFailed;
-        };
-        // Read as given, as the dialog reads what it was handed; messages
-        // then name the file the way the user wrote it.
-        const String image(sys::utf8ToUtf16(job.argument));
-        if (!readImageInput(image, tool->imageFile, problem)) {
-            fail(problem);
-            continue;
-        }
-        if (!decodeIntoPreview(*tool, image, problem)) {
-            fail(problem);
-            continue;
-        }
-        tool->rebuildMesh();
-        if (!mesh_file::save(tool->mesh, job.output, &problem)) {
-            fail(problem);
-            continue;
-        }
-        std::fprintf(out, "%s\n", sys::printable(sys::nativePath(job.output.view())).c_str());
-    }
-    return status;
+    ReliefSettings settings;
+    settings.textureLimit = currentTextureLimit();
+    settings.axisMode = options.axisMode;
+    settings.flipFlags = options.flipFlags;
+    const int threads = options.jobs > 0 ? options.jobs : sys::usableCores();
+    return convertInOrder(jobs, settings, threads, out, err);
 }
 
 } // namespace app

@@ -6,6 +6,7 @@
 #include "app/ImageInput.h"
 #include "app/MeshFile.h"
 #include "app/OpenFileDialog.h"
+#include "app/PreviewDecode.h"
 #include "core/File.h"
 #include "core/FrameTimer.h"
 #include "core/Log.h"
@@ -13,6 +14,7 @@
 #include "core/UserInput.h"
 #include "render/D3D/D3D.h"
 #include "render/D3D/StageStates.h"
+#include "render/PreviewImage.h"
 #include "render/StructTexture.h"
 #include "render/WinShell/Window.h"
 #include "sys/Unicode.h"
@@ -97,13 +99,30 @@ void Embossa::onTimer() {
     frameTimer.update();
     userInput.update();
     if (view) view->update();
-    SendMessageW(window, WM_PAINT, 0, 0);
+    if (frameWanted()) SendMessageW(window, WM_PAINT, 0, 0);
+}
+
+void Embossa::frameState(std::string& state) {
+    state.clear();
+    if (!view) return;
+    view->appendFrameState(state);
+    const int32_t counts[2] = {mesh.vertexCount(), mesh.indexCount()};
+    state.append(reinterpret_cast<const char*>(&meshRevision_), sizeof meshRevision_);
+    state.append(reinterpret_cast<const char*>(counts), sizeof counts);
+}
+
+bool Embossa::frameWanted() {
+    if (!D3D::currentDevice || !swapChain) return false;
+    if (win::minimized(window) || !IsWindowVisible(window)) return true;
+    frameState(nextFrame_);
+    return shownFrame_.empty() || nextFrame_ != shownFrame_;
 }
 
 void Embossa::paint() {
     // Without a device there is nothing to draw into.
     IDirect3DDevice9* device = D3D::currentDevice;
     if (!device || !swapChain) return;
+    frameState(nextFrame_);
     device->BeginScene();
     if (view) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00999999u, 1.0f, 0);
@@ -136,7 +155,14 @@ void Embossa::paint() {
     device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
     D3D::useTexture(device);
     device->EndScene();
-    swapChain->present();
+    const std::string drawnFrom = nextFrame_;
+    ++framesDrawn;
+    // A frame that did not reach the window (the device was lost) is drawn
+    // again by the next tick.
+    if (SUCCEEDED(swapChain->present()))
+        shownFrame_ = drawnFrom;
+    else
+        shownFrame_.clear();
 }
 
 void Embossa::onDoubleClick() {
@@ -234,18 +260,50 @@ bool Embossa::loadHeightmap() {
         if (!cpuDevice.open(why))
             log(u"No device to decode the image with: %s", sys::utf8ToUtf16(why).c_str());
     }
-    // An image that does not decode leaves the texture manager's default
-    // texture in the handle, so the preview shows its checkerboard.
-    StructTexture heightmap;
-    const bool decoded =
-        heightmap.loadD3DXFromFile(String::borrow(u"Heightmap"), imageFile, 1, D3DFMT_A8R8G8B8);
-    heightmap.copyToBitmap(preview);
+    // The texture that loading the image would make is never drawn, so the
+    // preview is drawn from the file directly. An image that does not decode
+    // shows the texture manager's default texture, its checkerboard.
+    const bool decoded = drawPreviewFromFile();
+    if (!decoded) {
+        StructTexture placeholder;
+        placeholder.copyToBitmap(preview);
+    }
     SendMessageW(GetDlgItem(window, kPreview), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(preview.bitmap));
     return decoded;
 }
 
+bool Embossa::drawPreviewFromFile() {
+    setReportContext(u"Embossa", u"loadHeightmap");
+    const int limit = app::currentTextureLimit();
+    if (!limit) {
+        log(u"There is no device to size the image for");
+        return false;
+    }
+    if (!imageFile.memory() || imageFile.size() <= 0) {
+        log(u"The file is not in memory or empty");
+        return false;
+    }
+    const int32_t bytes = preview_image::bitmapBytes(preview);
+    if (!bytes) {
+        log(u"The bitmap has no pixels to draw into");
+        return false;
+    }
+    surface1d<Color> colors(preview.width(), preview.height(),
+                            bytes == 4 ? reinterpret_cast<Color*>(preview.buffer.items) : nullptr);
+    d3dx::MemoryImageSource source(imageFile.memory(), size_t(imageFile.size()));
+    std::string why;
+    if (FAILED(preview_image::draw(source, limit, colors, why))) {
+        log(u"The image does not decode: %s", sys::utf8ToUtf16(why).c_str());
+        return false;
+    }
+    preview_image::store(colors, preview);
+    preview.update();
+    return true;
+}
+
 void Embossa::rebuildMesh() {
+    ++meshRevision_;
     mesh.vertexTotal = 0;
     mesh.indexTotal = 0;
     mesh.textureHandle.release();

@@ -57,10 +57,18 @@ public:
     // An image to open as if chosen with "Open..." once the dialog is up.
     String pendingImage;
 
+    // Frames of the 3D view drawn and presented so far. A tick draws one only
+    // when the picture can have changed since the last; the window layer's
+    // paints (expose, resize, restore) always draw.
+    uint64_t framesDrawn = 0;
+
     ~Embossa() override = default;
     INT_PTR messageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     String status() override { return String(); }
+    // The device's buffers were made again: the next tick draws.
+    void afterCreateBuffers() override { shownFrame_.clear(); }
+    void deviceRestored() override { shownFrame_.clear(); }
 
     // The image's bytes into the preview; false when they did not decode
     // and the texture manager's placeholder is shown instead.
@@ -96,4 +104,20 @@ private:
     void centreOnScreen();
     void readAxisMode();
     void readFlipFlags();
+    // The bytes the view's next frame would be drawn from (Editor's state
+    // and the relief's); empty without a view.
+    void frameState(std::string& state);
+    // Whether this tick must draw: the picture can differ from the one shown,
+    // or the view's window is minimised or hidden (presenting is what finds
+    // the device lost then, and waits for it back).
+    bool frameWanted();
+
+    // What the frame on screen was drawn from; empty when none is known.
+    std::string shownFrame_;
+    std::string nextFrame_; // scratch, kept to reuse its allocation
+    uint64_t meshRevision_ = 0;
+
+    // loadHeightmap's decode: imageFile straight into preview; false, with
+    // the preview untouched, when there is nothing to draw.
+    bool drawPreviewFromFile();
 };

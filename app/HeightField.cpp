@@ -77,6 +77,9 @@ bool addHeightField(MeshTools& mesh, Draw<Color>& source, const D3DVECTOR& size,
         return false;
     }
 
+    // The records grow to the whole count at once, not a step per row.
+    mesh.vertexAt(base + int32_t(added) - 1);
+
     const float hx = size.x * 0.5f;
     const float hz = size.z * 0.5f;
     const float dx = (1.0f / float(n)) * size.x;

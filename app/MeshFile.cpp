@@ -32,8 +32,38 @@ int32_t triangleTotal(MeshTools& mesh) {
     return mesh.indexCount() > 0 ? mesh.indexCount() / 3 : 0;
 }
 
+// "%f" of a float: its exact binary value rounded to six decimals, ties to
+// even, as printf rounds. Below 2^24 (every coordinate of a relief) that is
+// integer arithmetic on the mantissa; larger values, infinities and NaNs go
+// through to_chars, which is exact too but several times slower.
 char* fixed(char* p, float value) {
-    return std::to_chars(p, p + 64, double(value), std::chars_format::fixed, 6).ptr;
+    const uint32_t bits = std::bit_cast<uint32_t>(value);
+    const int exponent = int(bits >> 23 & 0xFF);
+    uint64_t mantissa = bits & 0x7FFFFF;
+    int shift = -149; // value = mantissa * 2^shift
+    if (exponent != 0) {
+        mantissa |= 0x800000;
+        shift = exponent - 150;
+    }
+    if (exponent == 0xFF || shift > 0)
+        return std::to_chars(p, p + 64, double(value), std::chars_format::fixed, 6).ptr;
+    const uint64_t scaled = mantissa * 1000000; // below 2^44
+    uint64_t millionths = 0;
+    if (-shift < 64) {
+        const int drop = -shift;
+        millionths = scaled >> drop;
+        if (drop > 0) {
+            const uint64_t rest = scaled & ((uint64_t(1) << drop) - 1);
+            const uint64_t half = uint64_t(1) << (drop - 1);
+            if (rest > half || (rest == half && (millionths & 1))) ++millionths;
+        }
+    }
+    if (bits >> 31) *p++ = '-';
+    p = std::to_chars(p, p + 24, millionths / 1000000).ptr;
+    *p++ = '.';
+    uint64_t fraction = millionths % 1000000;
+    for (int digit = 5; digit >= 0; --digit, fraction /= 10) p[digit] = char('0' + fraction % 10);
+    return p + 6;
 }
 
 char* decimal(char* p, int32_t value) {
@@ -82,32 +112,37 @@ Format formatOf(const String& path) {
 void writeObj(MeshTools& mesh, std::vector<char>& out) {
     const int32_t vertices = vertexTotal(mesh);
     const int32_t triangles = triangleTotal(mesh);
-    out.resize(sizeof kObjHeader - 1 + size_t(vertices) * kMaxVertexLine + 1 +
-               size_t(triangles) * kMaxFaceLine);
-    char* p = out.data();
-    std::memcpy(p, kObjHeader, sizeof kObjHeader - 1);
-    p += sizeof kObjHeader - 1;
+    // Lines are made in a buffer of their own and appended: sizing the text
+    // for its longest case up front would zero megabytes it never uses.
+    out.clear();
+    out.reserve(sizeof kObjHeader - 1 + size_t(vertices) * kMaxVertexLine + 1 +
+                size_t(triangles) * kMaxFaceLine);
+    out.insert(out.end(), kObjHeader, kObjHeader + sizeof kObjHeader - 1);
+    char line[kMaxVertexLine];
     for (int32_t i = 0; i < vertices; ++i) {
         float v[3];
         position(mesh, i, v);
+        char* p = line;
         *p++ = 'v';
         for (float coordinate : v) {
             *p++ = ' ';
             p = fixed(p, coordinate);
         }
         *p++ = '\n';
+        out.insert(out.end(), line, p);
     }
-    *p++ = '\n';
+    out.push_back('\n');
     const uint16_t* index = mesh.indices();
     for (int32_t t = 0; t < triangles * 3; t += 3) {
+        char* p = line;
         *p++ = 'f';
         for (int k = 0; k < 3; ++k) {
             *p++ = ' ';
             p = decimal(p, int32_t(index[t + k]) + 1);
         }
         *p++ = '\n';
+        out.insert(out.end(), line, p);
     }
-    out.resize(size_t(p - out.data()));
 }
 
 void writeStl(MeshTools& mesh, std::vector<char>& out) {

@@ -14,6 +14,7 @@
 #include "core/Report.h"
 #include "d3d9/D3DX9.h"
 #include "render/D3D/D3D.h"
+#include "render/PreviewImage.h"
 #include "render/surface1d.h"
 
 namespace {
@@ -475,12 +476,8 @@ int32_t StructTexture::genMipmaps() {
 int32_t StructTexture::copyToBitmap(DialogTools::Bitmap& bitmap) {
     setReportContext(u"StructTexture", u"copyToBitmap");
     const int32_t W = bitmap.width(), H = bitmap.height();
-    const int32_t bytes = bitmap.format == 21   ? 4
-                          : bitmap.format == 20 ? 3
-                          : bitmap.format == 25 ? 2
-                                                : 0;
-    if (W <= 0 || H <= 0 || !bytes || !bitmap.buffer.items ||
-        int64_t(bitmap.buffer.count) < int64_t(W) * H * bytes) {
+    const int32_t bytes = preview_image::bitmapBytes(bitmap);
+    if (!bytes) {
         log(u"The bitmap has no pixels to draw into");
         return 0;
     }
@@ -522,30 +519,13 @@ int32_t StructTexture::copyToBitmap(DialogTools::Bitmap& bitmap) {
     surface1d<Color> target(W, H,
                             bytes == 4 ? reinterpret_cast<Color*>(bitmap.buffer.items) : nullptr);
     for (int32_t r = 0; r < H; ++r) {
-        // Row 0 of the bitmap is the bottom line of the picture.
-        texels.v = float(H - 1 - r) / float(H);
+        texels.v = preview_image::sampleV(r, H);
         for (int32_t c = 0; c < W; ++c) {
-            texels.u = float(c) / float(W);
+            texels.u = preview_image::sampleU(c, W);
             *target.at(c, r) = sampleBilinear(texels);
         }
     }
-    if (bytes == 3) {
-        surface1d<Color24> packed(W, H, reinterpret_cast<Color24*>(bitmap.buffer.items));
-        for (int32_t r = 0; r < H; ++r)
-            for (int32_t c = 0; c < W; ++c) {
-                const Color& p = *target.at(c, r);
-                *packed.at(c, r) = Color24{p.b, p.g, p.r};
-            }
-    } else if (bytes == 2) {
-        surface1d<ColorA1R5G5B5> packed(W, H,
-                                        reinterpret_cast<ColorA1R5G5B5*>(bitmap.buffer.items));
-        for (int32_t r = 0; r < H; ++r)
-            for (int32_t c = 0; c < W; ++c) {
-                const Color& p = *target.at(c, r);
-                packed.at(c, r)->word = uint16_t((p.a >= 128 ? 0x8000 : 0) | (p.r >> 3) << 10 |
-                                                 (p.g >> 3) << 5 | (p.b >> 3));
-            }
-    }
+    preview_image::store(target, bitmap);
     tex->UnlockRect(0);
     bitmap.update();
     return 1;

@@ -53,36 +53,45 @@ public:
     }
 };
 
-// The colour at (u, v). Each channel is
-// ((P00 (255 - fx) + P01 fx) (255 - fy) + (P10 (255 - fx) + P11 fx) fy) / 255²
-// with fx, fy the fractional position scaled to 0..255 and truncated.
-inline Color sampleBilinear(const surface1d<Color>& s) {
-    const float x = float(s.width) * s.u;
-    const float y = float(s.height) * s.v;
+// Where one axis of the bilinear sampler reads: the texel at `first`, the
+// one at `second`, and the second's share scaled to 0..255 and truncated.
+struct BilinearAxis {
+    int32_t first = 0;
+    int32_t second = 0;
+    int32_t weight = 0;
+};
+
+// The axis of `size` texels (the last one `maxIndex`) at position t, 0 to 1.
+inline BilinearAxis bilinearAxis(int32_t size, int32_t maxIndex, float t, int32_t wrap) {
+    const float x = float(size) * t;
     int32_t x0 = int32_t(x);
-    int32_t y0 = int32_t(y);
-    // u or v of exactly 1 (or a stray negative) must not read outside.
-    x0 = x0 < 0 ? 0 : x0 > s.maxX ? s.maxX : x0;
-    y0 = y0 < 0 ? 0 : y0 > s.maxY ? s.maxY : y0;
+    // t of exactly 1 (or a stray negative) must not read outside.
+    x0 = x0 < 0 ? 0 : x0 > maxIndex ? maxIndex : x0;
     int32_t x1 = x0 + 1;
-    int32_t y1 = y0 + 1;
-    if (s.wrap) {
-        x1 %= s.width;
-        y1 %= s.height;
-    } else {
-        if (x1 > s.maxX) x1 = s.maxX;
-        if (y1 > s.maxY) y1 = s.maxY;
-    }
-    const int32_t fx = int32_t((x - float(x0)) * 255.0f);
-    const int32_t fy = int32_t((y - float(y0)) * 255.0f);
-    const Color& p00 = *s.at(x0, y0);
-    const Color& p01 = *s.at(x1, y0);
-    const Color& p10 = *s.at(x0, y1);
-    const Color& p11 = *s.at(x1, y1);
+    if (wrap)
+        x1 %= size;
+    else if (x1 > maxIndex)
+        x1 = maxIndex;
+    return BilinearAxis{x0, x1, int32_t((x - float(x0)) * 255.0f)};
+}
+
+// Each channel is
+// ((P00 (255 - fx) + P01 fx) (255 - fy) + (P10 (255 - fx) + P11 fx) fy) / 255²
+// with P01 the texel right of P00 and P10 the one below it.
+inline Color mixBilinear(const Color& p00, const Color& p01, const Color& p10, const Color& p11,
+                         int32_t fx, int32_t fy) {
     auto mix = [&](uint8_t Color::*channel) {
         const int32_t top = int32_t(p00.*channel) * (255 - fx) + int32_t(p01.*channel) * fx;
         const int32_t bottom = int32_t(p10.*channel) * (255 - fx) + int32_t(p11.*channel) * fx;
         return uint8_t((top * (255 - fy) + bottom * fy) / (255 * 255));
     };
     return Color{mix(&Color::b), mix(&Color::g), mix(&Color::r), mix(&Color::a)};
+}
+
+// The colour at (u, v).
+inline Color sampleBilinear(const surface1d<Color>& s) {
+    const BilinearAxis x = bilinearAxis(s.width, s.maxX, s.u, s.wrap);
+    const BilinearAxis y = bilinearAxis(s.height, s.maxY, s.v, s.wrap);
+    return mixBilinear(*s.at(x.first, y.first), *s.at(x.second, y.first), *s.at(x.first, y.second),
+                       *s.at(x.second, y.second), x.weight, y.weight);
 }

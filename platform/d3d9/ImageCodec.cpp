@@ -5,7 +5,9 @@
 // and only when its header is plausible.
 #include "d3d9/ImageCodec.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <new>
 #include <string_view>
 
@@ -31,6 +33,16 @@ bool sizeAllowed(int64_t width, int64_t height, const char* decoder, std::string
         return false;
     }
     return true;
+}
+
+void LevelCollector::begin(int width, int height) {
+    out_.levels.push_back(makeImage(width, height));
+}
+
+void LevelCollector::take(int row, const uint32_t* pixels) {
+    Image& image = out_.levels.back();
+    std::memcpy(image.pixels.data() + size_t(row) * size_t(image.width), pixels,
+                size_t(image.width) * 4);
 }
 
 Image makeImage(int width, int height) {
@@ -108,6 +120,9 @@ bool looksLikeTga(Bytes bytes) {
                 : pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
 }
 
+// Every test below reads at most this many of the first bytes.
+constexpr size_t kSignatureBytes = 128;
+
 Decoder pickDecoder(Bytes bytes) {
     if (startsWith(bytes, "\x89PNG\r\n\x1a\n")) return decodePng;
     if (startsWith(bytes, "\xFF\xD8\xFF")) return decodeJpeg;
@@ -141,7 +156,65 @@ HRESULT decode(const void* bytes, size_t size, Decoded& decoded, std::string& wh
     }
 }
 
+// The file's first bytes, enough for pickDecoder.
+bool readSignature(ImageSource& source, std::vector<uint8_t>& head) {
+    head.resize(std::min(source.size(), kSignatureBytes));
+    return source.read(0, head.data(), head.size());
+}
+
+HRESULT decodeRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
+    std::vector<uint8_t> head;
+    if (!readSignature(source, head))
+        return refuse(why, "ImageCodec", "the file could not be read");
+    const Decoder decoder = pickDecoder(head);
+    if (!decoder) return refuse(why, "ImageCodec", "not a format we read");
+    if (decoder == decodeJpeg) return decodeJpegRows(source, sink, info, why);
+    if (decoder == decodePng) return decodePngRows(source, sink, info, why);
+
+    // The others decode whole, from the whole file.
+    std::vector<uint8_t> copy;
+    const uint8_t* bytes = source.memory();
+    if (!bytes) {
+        copy.resize(source.size());
+        if (!source.read(0, copy.data(), copy.size()))
+            return refuse(why, "ImageCodec", "the file could not be read");
+        bytes = copy.data();
+    }
+    Decoded decoded;
+    const HRESULT result = decoder(Bytes(bytes, source.size()), decoded, why);
+    if (FAILED(result)) return result;
+    std::vector<uint8_t>().swap(copy);
+    const Image& image = decoded.levels.front();
+    sink.begin(image.width, image.height);
+    for (int y = sink.nextRowWanted(0); y < image.height; y = sink.nextRowWanted(y + 1))
+        sink.take(y, image.pixels.data() + size_t(y) * size_t(image.width));
+    info = decoded.info;
+    return D3D_OK;
+}
+
 } // namespace
+
+bool MemoryImageSource::read(size_t offset, void* into, size_t count) {
+    if (offset > size_ || count > size_ - offset) return false;
+    if (count > 0) std::memcpy(into, bytes_ + offset, count);
+    return true;
+}
+
+HRESULT decodeImageRows(ImageSource& source, ImageRowSink& sink, ImageInfo* info,
+                        std::string* why) {
+    std::string reason;
+    ImageInfo described;
+    HRESULT result;
+    try {
+        result = decodeRows(source, sink, described, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "ImageCodec: out of memory";
+        result = E_OUTOFMEMORY;
+    }
+    if (why) *why = reason;
+    if (SUCCEEDED(result) && info) *info = described;
+    return result;
+}
 
 HRESULT decodeImageLevels(const void* bytes, size_t size, std::vector<Image>& levels,
                           ImageInfo* info, std::string* why) {

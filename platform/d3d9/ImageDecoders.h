@@ -37,6 +37,24 @@ HRESULT decodePpm(Bytes bytes, Decoded& out, std::string& why);
 HRESULT decodePfm(Bytes bytes, Decoded& out, std::string& why);
 HRESULT decodePcx(Bytes bytes, Decoded& out, std::string& why);
 
+// The two formats that decode as they stream; each hands level 0 to the sink
+// and fills `info`. decodeJpeg and decodePng are these with a sink that keeps
+// every row.
+HRESULT decodeJpegRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why);
+HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why);
+
+// A sink that keeps every row as one level of `out`.
+class LevelCollector final : public ImageRowSink {
+public:
+    explicit LevelCollector(Decoded& out) : out_(out) {}
+    void begin(int width, int height) override;
+    int nextRowWanted(int row) override { return row; }
+    void take(int row, const uint32_t* pixels) override;
+
+private:
+    Decoded& out_;
+};
+
 // Sets why to "<decoder>: <reason>" and returns D3DXERR_INVALIDDATA.
 HRESULT refuse(std::string& why, const char* decoder, const std::string& reason);
 

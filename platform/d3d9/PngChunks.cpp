@@ -36,14 +36,17 @@ std::string chunkName(const uint8_t* type) {
 
 } // namespace
 
-HRESULT checkPngChunks(Bytes bytes, size_t& imageDataEnd, std::string& why) {
-    ByteReader in(bytes);
-    if (!in.skip(kSignatureBytes)) return refuse(why, kName, "file is truncated");
+HRESULT checkPngChunks(ImageSource& source, size_t& imageDataEnd, std::string& why) {
+    const size_t size = source.size();
+    if (size < kSignatureBytes) return refuse(why, kName, "file is truncated");
+    size_t position = kSignatureBytes;
     imageDataEnd = 0;
     bool first = true, imageDataEnded = false;
     for (;;) {
-        const uint8_t* head = nullptr;
-        if (!in.take(8, head)) return refuse(why, kName, "file is truncated");
+        uint8_t head[8];
+        if (!source.read(position, head, sizeof head))
+            return refuse(why, kName, "file is truncated");
+        position += sizeof head;
         const uint32_t length = bigEndian32(head);
         const uint8_t* type = head + 4;
         const bool isImageData = std::memcmp(type, "IDAT", 4) == 0;
@@ -51,20 +54,24 @@ HRESULT checkPngChunks(Bytes bytes, size_t& imageDataEnd, std::string& why) {
             return refuse(why, kName,
                           chunkName(type) + " chunk too large (" + std::to_string(length) +
                               " bytes)");
-        const uint8_t* data = nullptr;
-        if (!in.take(length, data) || !in.skip(4)) // the data, then its CRC
+        // The data, then its CRC, must lie within the file.
+        if (size - position < size_t(length) + 4)
             return refuse(why, kName, chunkName(type) + " chunk is truncated");
 
         if (first) {
+            uint8_t data[8];
             if (std::memcmp(type, "IHDR", 4) != 0 || length != 13)
                 return refuse(why, kName, "IHDR chunk missing");
+            if (!source.read(position, data, sizeof data))
+                return refuse(why, kName, "IHDR chunk is truncated");
             const uint32_t width = bigEndian32(data), height = bigEndian32(data + 4);
             if (!sizeAllowed(width, height, kName, why)) return D3DXERR_INVALIDDATA;
             first = false;
         }
+        position += size_t(length) + 4;
         // libpng reads the first run of consecutive IDAT chunks as the image.
         if (isImageData && !imageDataEnded)
-            imageDataEnd = in.position();
+            imageDataEnd = position;
         else if (imageDataEnd != 0)
             imageDataEnded = true;
         if (std::memcmp(type, "IEND", 4) == 0) return D3D_OK;

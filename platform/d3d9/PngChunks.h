@@ -22,6 +22,6 @@ inline constexpr uint32_t kMaxPngChunkBytes = 8 << 20;
 // sizeAllowed; `imageDataEnd` is then the offset just past the last chunk
 // of the first run of IDAT chunks (0 if there is none). Otherwise
 // D3DXERR_INVALIDDATA with `why` set ("PngDecoder: ...").
-HRESULT checkPngChunks(Bytes bytes, size_t& imageDataEnd, std::string& why);
+HRESULT checkPngChunks(ImageSource& source, size_t& imageDataEnd, std::string& why);
 
 } // namespace d3dx::detail

@@ -12,6 +12,8 @@
 // expanded, tRNS to alpha, interlacing undone); gamma is not applied.
 // Palette indices are expanded here rather than by libpng, which reads an
 // index past the palette as black: such a file is refused, as BMP and TGA are.
+// A plain file is read a row at a time and only wanted rows are expanded;
+// an interlaced one is held whole, as its passes fill it in.
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -36,12 +38,15 @@ constexpr const char* kName = "PngDecoder";
 constexpr size_t kMaxImageDataAfterRows = 64 << 10;
 
 struct PngState {
-    Bytes bytes;
+    ImageSource* source = nullptr;
     size_t position = 0;
     std::string error; // our own refusal, already prefixed
     // libpng's message, copied without allocating: nothing may throw through C frames.
     char message[200] = {};
-    Decoded* out = nullptr;
+    ImageRowSink* sink = nullptr;
+    ImageInfo info;
+    std::vector<uint32_t> row;
+    Image whole; // interlaced files only
     std::vector<png_bytep> rows;
     size_t imageDataEnd = 0;   // from PngChunks
     uint64_t rowsToDecode = 0; // over every interlace pass
@@ -50,8 +55,7 @@ struct PngState {
 
 void readBytes(png_structp png, png_bytep data, size_t count) {
     auto* state = static_cast<PngState*>(png_get_io_ptr(png));
-    if (count > state->bytes.size() - state->position) png_error(png, "file is truncated");
-    std::memcpy(data, state->bytes.data() + state->position, count);
+    if (!state->source->read(state->position, data, count)) png_error(png, "file is truncated");
     state->position += count;
 }
 
@@ -93,26 +97,23 @@ D3DFORMAT sourceFormat(int colorType, bool hasTransparency) {
     }
 }
 
-// Turns the index bytes libpng left at the start of each row into BGRA words,
+// Turns the index bytes libpng left at the start of a row into BGRA words,
 // in place from the right end, so that no index is overwritten before it is
 // read. False when an index names no entry of the palette.
-bool expandPalette(png_structp png, png_infop info, Image& image) {
+bool expandPalette(png_structp png, png_infop info, uint32_t* row, int width) {
     png_colorp palette = nullptr;
     int paletteSize = 0;
     png_get_PLTE(png, info, &palette, &paletteSize);
     png_bytep alpha = nullptr;
     int alphaSize = 0;
     png_get_tRNS(png, info, &alpha, &alphaSize, nullptr);
-    for (int y = 0; y < image.height; ++y) {
-        uint32_t* row = image.pixels.data() + size_t(y) * size_t(image.width);
-        const uint8_t* indices = reinterpret_cast<const uint8_t*>(row);
-        for (int x = image.width - 1; x >= 0; --x) {
-            const int index = indices[x];
-            if (index >= paletteSize) return false;
-            const png_color& colour = palette[index];
-            row[x] =
-                argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
-        }
+    const uint8_t* indices = reinterpret_cast<const uint8_t*>(row);
+    for (int x = width - 1; x >= 0; --x) {
+        const int index = indices[x];
+        if (index >= paletteSize) return false;
+        const png_color& colour = palette[index];
+        row[x] =
+            argb(index < alphaSize ? alpha[index] : 255, colour.red, colour.green, colour.blue);
     }
     return true;
 }
@@ -158,14 +159,37 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     if (png_get_rowbytes(png, info) != size_t(width) * (paletted ? 1 : 4))
         png_error(png, "unexpected row size after expansion");
 
-    Decoded& out = *state.out;
-    out.levels.push_back(makeImage(int(width), int(height)));
-    Image& image = out.levels.back();
-    state.rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y)
-        state.rows[y] = reinterpret_cast<png_bytep>(image.pixels.data() + size_t(y) * width);
-    png_read_image(png, state.rows.data());
-    if (paletted && !expandPalette(png, info, image)) {
+    ImageRowSink& sink = *state.sink;
+    sink.begin(int(width), int(height));
+    // Every row's palette indices are checked, wanted or not, and a bad one
+    // is reported once every row was read, so a file that is also cut short
+    // says so first.
+    bool badIndex = false;
+    const auto hand = [&](int y, uint32_t* row) {
+        badIndex = badIndex || (paletted && !expandPalette(png, info, row, int(width)));
+        if (!badIndex && sink.nextRowWanted(y) == y) sink.take(y, row);
+    };
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
+        // One row at a time: every row is inflated, but only wanted ones
+        // are handed on (and, but for palettes, expanded).
+        state.row.resize(width);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, reinterpret_cast<png_bytep>(state.row.data()), nullptr);
+            if (paletted || sink.nextRowWanted(int(y)) == int(y)) hand(int(y), state.row.data());
+        }
+    } else {
+        // The passes fill the picture in over each other, so it is held whole.
+        state.whole = makeImage(int(width), int(height));
+        state.rows.resize(height);
+        for (png_uint_32 y = 0; y < height; ++y)
+            state.rows[y] =
+                reinterpret_cast<png_bytep>(state.whole.pixels.data() + size_t(y) * width);
+        png_read_image(png, state.rows.data());
+        for (png_uint_32 y = 0; y < height; ++y)
+            if (paletted || sink.nextRowWanted(int(y)) == int(y))
+                hand(int(y), state.whole.pixels.data() + size_t(y) * width);
+    }
+    if (badIndex) {
         refuse(state.error, kName, "pixel index past the palette");
         return false;
     }
@@ -173,7 +197,7 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     // a bad checksum there is an error rather than a silently accepted file.
     png_read_end(png, nullptr);
 
-    out.info =
+    state.info =
         sourceInfo(int(width), int(height), sourceFormat(colorType, hasTransparency), D3DXIFF_PNG);
     return true;
 }
@@ -186,26 +210,34 @@ struct PngReader {
 
 } // namespace
 
-HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
+HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
     PngState state;
-    if (const HRESULT checked = checkPngChunks(bytes, state.imageDataEnd, why); FAILED(checked))
+    if (const HRESULT checked = checkPngChunks(source, state.imageDataEnd, why); FAILED(checked))
         return checked;
-    state.bytes = bytes;
-    state.out = &out;
+    state.source = &source;
+    state.sink = &sink;
     PngReader reader;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onError, onWarning);
     if (!reader.png) return E_OUTOFMEMORY;
     reader.info = png_create_info_struct(reader.png);
     if (!reader.info) return E_OUTOFMEMORY;
     if (!readPng(reader.png, reader.info, state)) {
-        out.levels.clear();
         if (!state.error.empty()) {
             why = state.error;
             return D3DXERR_INVALIDDATA;
         }
         return refuse(why, kName, state.message);
     }
+    info = state.info;
     return D3D_OK;
+}
+
+HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {
+    MemoryImageSource source(bytes.data(), bytes.size());
+    LevelCollector collector(out);
+    const HRESULT result = decodePngRows(source, collector, out.info, why);
+    if (FAILED(result)) out.levels.clear();
+    return result;
 }
 
 } // namespace d3dx::detail

@@ -8,6 +8,8 @@
 #include <new>
 
 #include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
 
 namespace sys {
 namespace {
@@ -63,6 +65,14 @@ int threadRandom() {
     // so a seed gives the same sequence on both platforms.
     randomState = randomState * 214013u + 2531011u;
     return int((randomState >> 16) & uint32_t(kThreadRandomMax));
+}
+
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? int(online) : 1;
 }
 
 } // namespace sys

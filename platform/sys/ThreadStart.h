@@ -23,6 +23,8 @@ ThreadHandle startThread(ThreadBody body, void* argument);
 // Returns false (and waits for nothing) when called from that very thread.
 bool joinThread(ThreadHandle handle);
 bool isCurrentThread(ThreadHandle handle);
+// The cores this process may run on (its CPU affinity), at least 1.
+int usableCores();
 
 // The generator of the calling thread: a new thread starts from seed 1, as
 // the runtime's does, so every worker seeds its own.

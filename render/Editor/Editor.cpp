@@ -43,6 +43,34 @@ void Editor::drawAxis() {
     axis.draw(D3D::currentSwapChain ? D3D::currentSwapChain->fog.enabled : 0);
 }
 
+void Editor::appendFrameState(std::string& state) {
+    const auto append = [&state](const auto& value) {
+        state.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    append(swapChain->view);
+    append(swapChain->projection);
+    append(swapChain->light.direction);
+    append(swapChain->light.diffuse);
+    append(swapChain->light.ambient);
+    append(swapChain->light.specular);
+    append(swapChain->fog.enabled);
+    append(swapChain->presentParameters.BackBufferWidth);
+    append(swapChain->presentParameters.BackBufferHeight);
+    append(enabled);
+    append(gizmoMask);
+    append(mode);
+    // The arrows: drawn around their target's pivot, sized by the scale.
+    append(scale());
+    append(justification.target != nullptr);
+    append(justification.selectedAxis);
+    append(justification.cones().vertexCount());
+    vec3d pivot;
+    if (justification.target) justification.target->getPivot(pivot);
+    append(pivot.x);
+    append(pivot.y);
+    append(pivot.z);
+}
+
 void Editor::update() {
     ctrlHeld = held(VK_CONTROL);
     const bool leftHeld = held(VK_LBUTTON);

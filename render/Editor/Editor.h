@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "d3d9/D3D9.h"
 #include "render/D3D/SwapChain.h"
@@ -68,6 +69,12 @@ public:
     void update();
     void onMessage(UINT message);
     void drawAxis();
+
+    // Appends the bytes of everything a frame of the view is drawn from
+    // besides the scene's own meshes: camera, light, fog, back buffer size,
+    // the shown gizmos and their state. Frames drawn from equal bytes are
+    // the same picture, so an owner can skip drawing one again.
+    void appendFrameState(std::string& state);
 
     // The window the swap chain presents into.
     HWND viewWindow() const;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "core/FileArray.h"
 #include "core/PackWriter.h"
 #include "support/ChildProcess.h"
+#include "support/ImageFiles.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -349,7 +351,12 @@ TEST_F(ConvertCommand, UsageErrorsExitTwo) {
                                                  {good, "-o"},
                                                  {""},
                                                  {good, ""},
-                                                 {good, "-o", ""}}) {
+                                                 {good, "-o", ""},
+                                                 {good, "-j"},
+                                                 {good, "-j", "0"},
+                                                 {good, "-j", "two"},
+                                                 {good, "-j", "-1"},
+                                                 {good, "--jobs", "1025"}}) {
         const Result result = run(args);
         EXPECT_EQ(result.code, 2);
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
@@ -360,6 +367,69 @@ TEST_F(ConvertCommand, UsageErrorsExitTwo) {
     commandrun::expectOneErrorLine(unknown, 2);
     EXPECT_NE(unknown.err.find("names no format"), std::string::npos) << unknown.err;
     EXPECT_FALSE(fs::exists(folder / "out.txt"));
+}
+
+// Several threads build reliefs, but files, lines and status come out as
+// converting one image after another gives them: big and small images so
+// that they finish out of order, failures of every stage among them.
+TEST_F(ConvertCommand, ABatchOnSeveralThreadsReportsAndWritesAsOneAtATime) {
+    std::vector<std::string> images;
+    const auto add = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        TempFolder::writeBytes(folder / name, std::string(bytes.begin(), bytes.end()));
+        images.push_back((folder / name).string());
+    };
+    add("big.jpg", testimages::jpeg(1500, 1100));
+    add("small.png", testimages::png(40, 30));
+    images.push_back((folder / "missing.png").string());
+    add("wide.jpg", testimages::jpeg(900, 90, {1, 1, 1}));
+    add("fake.png", {'n', 'o', 'p', 'e'});
+    add("blocked.png", testimages::png(20, 20));
+    add("tiny.png", testimages::png(1, 1, testimages::PngKind::Gray));
+    images.push_back(image("last.ppm", 3, 3, [](int x, int y) { return redIf(x == y); }));
+    fs::create_directory(folder / "out");
+    // A folder where blocked.png's relief would go: its save fails.
+    fs::create_directory(folder / "out" / "blocked.obj");
+
+    struct Run {
+        int code;
+        std::string transcript; // stdout and stderr as one stream
+        std::map<std::string, std::string> files;
+    };
+    const auto convert = [&](std::vector<std::string> extra) {
+        for (const auto& entry : fs::directory_iterator(folder / "out"))
+            if (entry.is_regular_file()) fs::remove(entry.path());
+        std::vector<std::string> args = images;
+        args.push_back("-o");
+        args.push_back((folder / "out").string());
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::FILE* both = std::tmpfile();
+        Run run;
+        run.code = app::runConvertCommand(args, both, both);
+        run.transcript = commandrun::drain(both);
+        for (const auto& entry : fs::directory_iterator(folder / "out"))
+            if (entry.is_regular_file())
+                run.files[entry.path().filename().string()] = TempFolder::readBytes(entry.path());
+        return run;
+    };
+    const Run alone = convert({"-j", "1"});
+    EXPECT_EQ(alone.code, 1);
+    EXPECT_EQ(alone.files.size(), 5u);
+    const std::string transcript = alone.transcript;
+    const size_t missing = transcript.find("missing.png' does not exist");
+    const size_t wide = transcript.find("wide.obj");
+    const size_t fake = transcript.find("fake.png' is not an image");
+    const size_t blocked = transcript.find("blocked.obj");
+    EXPECT_TRUE(transcript.find("big.obj") < missing && missing < wide && wide < fake &&
+                fake < blocked && blocked < transcript.find("last.obj"))
+        << transcript;
+    for (const char* threads : {"2", "3", "8"}) {
+        const Run together = convert({"-j", threads});
+        EXPECT_EQ(together.code, alone.code) << threads;
+        EXPECT_EQ(together.transcript, alone.transcript) << threads;
+        EXPECT_TRUE(together.files == alone.files) << threads << " threads wrote other bytes";
+    }
+    const Run everyCore = convert({});
+    EXPECT_EQ(everyCore.transcript, alone.transcript);
 }
 
 TEST_F(ConvertCommand, OutputExtensionChoosesTheFormat) {

@@ -65,6 +65,47 @@ TEST_F(ImageInputTest, ReadsFilesAndArchiveEntriesWhole) {
     EXPECT_EQ(app::imageDecodeProblem(engineText(at("a.ppm")), bytes), "");
 }
 
+// Streamed, a file gives the same bytes read in any order and size, an
+// entry is served from memory, and a file cut short while open says so
+// rather than passing for a truncated image.
+TEST_F(ImageInputTest, StreamsReadFilesInPiecesAndNoticeAFileCutShort) {
+    std::string big(300000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + i / 251);
+    TempFolder::writeBytes(temp / "big.bin", big);
+    app::ImageStream stream;
+    std::string why;
+    ASSERT_TRUE(app::openImageInput(engineText(at("big.bin")), stream, why)) << why;
+    EXPECT_EQ(stream.size(), big.size());
+    EXPECT_EQ(stream.memory(), nullptr);
+    std::string piece(70000, '\0');
+    // Small reads from the block, a large one straight from the file,
+    // backwards and across the block's end, then past the end of the file.
+    for (const auto& [offset, count] : {std::pair<size_t, size_t>{10, 8},
+                                        {299990, 10},
+                                        {1000, 70000},
+                                        {262140, 8},
+                                        {5, 40000},
+                                        {0, 0}}) {
+        ASSERT_TRUE(stream.read(offset, piece.data(), count)) << offset;
+        EXPECT_EQ(piece.substr(0, count), big.substr(offset, count)) << offset;
+    }
+    EXPECT_FALSE(stream.read(299995, piece.data(), 6));
+    EXPECT_FALSE(stream.readFailed()) << "asking past the end is no read failure";
+
+    fs::resize_file(temp / "big.bin", 1000);
+    EXPECT_FALSE(stream.read(200000, piece.data(), 40000));
+    EXPECT_TRUE(stream.readFailed());
+    EXPECT_NE(app::readFailure(engineText(at("big.bin"))).find("could not be read to its end"),
+              std::string::npos);
+
+    ASSERT_TRUE(app::openImageInput(engineText(at("set.pack") + ":pics/a.ppm"), stream, why));
+    ASSERT_NE(stream.memory(), nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.memory()), stream.size()), kPicture);
+    EXPECT_FALSE(app::openImageInput(engineText(at("missing.png")), stream, why));
+    EXPECT_NE(why.find("does not exist"), std::string::npos) << why;
+    EXPECT_EQ(stream.size(), 0u);
+}
+
 TEST_F(ImageInputTest, EachFailureSaysWhyInOneLineNamingTheFile) {
     ASSERT_EQ(::mkfifo(at("pipe.png").c_str(), 0600), 0);
     fs::create_directory(temp / "folder.png");

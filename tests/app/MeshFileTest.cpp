@@ -109,10 +109,12 @@ TEST(ObjText, QuarterTurnsLeaveNegativeZeroInTheFile) {
 }
 
 TEST(ObjText, NumbersPrintExactlyAsPrintfPrintsThem) {
-    std::vector<float> values = {0.0f,         -0.0f,      -4.371139e-8f, 4.371139e-8f, 0.0000005f,
-                                 -0.0000005f,  0.0000015f, 2.5e-7f,       0.1f,         1.0f / 3.0f,
-                                 123.4567895f, 1e10f,      16777217.0f,   -3.4e38f,     FLT_MAX,
-                                 FLT_MIN,      -FLT_MIN,   4.916667f};
+    std::vector<float> values = {0.0f, -0.0f, -4.371139e-8f, 4.371139e-8f, 0.0000005f, -0.0000005f,
+                                 0.0000015f, 2.5e-7f, 0.1f, 1.0f / 3.0f, 123.4567895f, 1e10f,
+                                 16777217.0f, -3.4e38f, FLT_MAX, FLT_MIN, -FLT_MIN, 4.916667f,
+                                 // Exactly halfway between two millionths: ties go to even.
+                                 1.0f / 128, 3.0f / 128, -5.0f / 128, 1.0f / 64 + 1.0f / 2097152,
+                                 16777215.0f, -8388607.5f};
     std::mt19937 random(5);
     std::uniform_int_distribution<uint32_t> bits(0, 0xFF7FFFFFu); // finite, both signs
     while (values.size() < 3000) {

@@ -101,6 +101,20 @@ Editor& view() {
     return *application().view;
 }
 
+// Whether the view shows what drawing a frame now would show: the frame on
+// screen, read back, against one drawn on purpose. A skipped tick that
+// should have drawn leaves a stale picture, and this tells.
+bool showsAFreshFrame(HWND dialog, const char* when) {
+    win::test::Capture shown, fresh;
+    win::test::capture(viewControl(dialog), shown);
+    SendMessageW(dialog, WM_PAINT, 0, 0);
+    win::test::capture(viewControl(dialog), fresh);
+    EXPECT_GT(shown.width, 0) << when;
+    const bool same = shown.width == fresh.width && shown.pixels == fresh.pixels;
+    EXPECT_TRUE(same) << when << ": the view showed a stale frame";
+    return same;
+}
+
 using ViewTest = DialogHarness;
 
 TEST_F(ViewTest, FirstFrameLooksAtTheOriginAndEachAxisModeShowsTheLitRelief) {
@@ -459,6 +473,114 @@ TEST_F(ViewTest, EscapeOrSigtermWhileMinimisedEndsTheProgram) {
         EXPECT_TRUE(asked) << sigterm;
         EXPECT_EQ(result, -1) << sigterm;
     }
+}
+
+// Nobody touching the dialog: the ticks go on (the view still polls and
+// updates), but no frame is drawn, and the one shown is what a frame drawn
+// now would be.
+TEST_F(ViewTest, AnIdleViewDrawsNoFrameAndShowsWhatADrawWould) {
+    application().pendingImage = String(sys::utf8ToUtf16(kSample.string()).c_str());
+    uint64_t before = 0, after = 0;
+    uint32_t ticks = 0;
+    runSteps({
+        {3,
+         [&](HWND) {
+             before = application().framesDrawn;
+             ticks = frameNumber;
+         }},
+        {20,
+         [&](HWND dialog) {
+             after = application().framesDrawn;
+             ticks = frameNumber - ticks;
+             showsAFreshFrame(dialog, "after 20 idle ticks");
+         }},
+    });
+    EXPECT_GT(before, 0u);
+    EXPECT_GE(ticks, 20u);
+    EXPECT_EQ(after, before);
+}
+
+// Every input that moves the view or a gizmo, and a rebuilt relief, draws
+// on its tick; stretches with nothing new in between draw nothing. After
+// each, the view shows what a frame drawn at that moment shows.
+TEST_F(ViewTest, EveryChangeOfThePictureIsDrawnAndNoShownFrameIsStale) {
+    application().pendingImage = String(sys::utf8ToUtf16(kSample.string()).c_str());
+    POINT centre{}, arrow{};
+    uint64_t mark = 0;
+    std::vector<std::string> drew, idle;
+    // Notes whether the ticks since the last check drew, then whether the
+    // view is up to date, then marks the count again.
+    const auto check = [&](const char* what) {
+        return [&, what](HWND dialog) {
+            (application().framesDrawn > mark ? drew : idle).push_back(what);
+            showsAFreshFrame(dialog, what);
+            mark = application().framesDrawn;
+        };
+    };
+    runSteps({
+        {3,
+         [&](HWND dialog) {
+             centre = viewCentre(dialog);
+             win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 0, 0);
+             mark = application().framesDrawn;
+         }},
+        {3, check("still")},
+        {0,
+         [&](HWND dialog) {
+             win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, true);
+         }},
+        {2, check("orbit pressed")},
+        {0,
+         [&](HWND dialog) {
+             win::test::moveMouse(viewControl(dialog), centre.x, centre.y, 40, 9);
+         }},
+        {2, check("orbit")},
+        {3, check("orbit held still")},
+        {0,
+         [&](HWND dialog) {
+             win::test::mouseButtonAt(viewControl(dialog), centre.x, centre.y, 3, false);
+         }},
+        {2, check("orbit released")},
+        {0, [&](HWND dialog) { win::test::wheelAt(viewControl(dialog), centre.x, centre.y, 2); }},
+        {2, check("zoom")},
+        {0, [](HWND) { win::test::keyDown(VK_CONTROL); }},
+        {2, check("arrows")},
+        {0,
+         [&](HWND dialog) {
+             const float up = 0.15f * view().scale();
+             arrow = project(*application().swapChain, 0.0f, up, 0.0f);
+             win::test::moveMouse(viewControl(dialog), arrow.x, arrow.y, 0, 0);
+         }},
+        {2, check("arrow hovered")},
+        {0, [](HWND) { win::test::keyUp(VK_CONTROL); }},
+        {2, check("arrows gone")},
+        {0, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1009)); }},
+        {2, check("relief rebuilt")},
+        {0, [](HWND dialog) { win::test::click(GetDlgItem(dialog, 1010)); }},
+        {2, check("relief mirrored")},
+        {4, check("idle again")},
+    });
+    EXPECT_EQ(drew, (std::vector<std::string>{"orbit", "zoom", "arrows", "arrow hovered",
+                                              "arrows gone", "relief rebuilt", "relief mirrored"}));
+    EXPECT_EQ(idle, (std::vector<std::string>{"still", "orbit pressed", "orbit held still",
+                                              "orbit released", "idle again"}));
+}
+
+// A lost device is drawn again once it is back, without input.
+TEST_F(ViewTest, ARestoredDeviceDrawsTheViewAgainUnasked) {
+    uint64_t beforeLoss = 0, afterRestore = 0;
+    runSteps({
+        {3, [&](HWND) { beforeLoss = application().framesDrawn; }},
+        {0, [](HWND dialog) { ShowWindow(dialog, SW_MINIMIZE); }},
+        {4, [](HWND dialog) { ShowWindow(dialog, SW_RESTORE); }},
+        {5,
+         [&](HWND dialog) {
+             afterRestore = application().framesDrawn;
+             showsAFreshFrame(dialog, "after the restore");
+         }},
+    });
+    EXPECT_GT(afterRestore, beforeLoss);
+    EXPECT_EQ(D3D::device.lost, 0);
 }
 
 TEST_F(ViewTest, ClickingTheRadioThatIsAlreadyOnStillRebuilds) {
