@@ -11,13 +11,6 @@ namespace Audio {
 
 Sound2D::~Sound2D() = default;
 
-Sound2D* Sound2D::create() {
-    Sound2D* sound = take();
-    if (!sound) return &nullSound();
-    sound->inUse = 1;
-    return sound;
-}
-
 Sound2D& Sound2D::nullSound() {
     static Sound2D sound(1);
     return sound;
@@ -28,25 +21,9 @@ void Sound2D::init(SoundData* resource) {
     SoundInterface::init(resource);
 }
 
-void Sound2D::release() {
-    if (isNull || !inUse) return;
-    // A sound handed back while it plays would keep its buffer playing
-    // with nobody left to stop it.
-    if (state != Stopped) stopNow();
-    inUse = 0;
-    giveBack(this);
-}
-
 // Sound3D
 
 Sound3D::~Sound3D() = default;
-
-Sound3D* Sound3D::create() {
-    Sound3D* sound = take();
-    if (!sound) return &nullSound();
-    sound->inUse = 1;
-    return sound;
-}
 
 Sound3D& Sound3D::nullSound() {
     static Sound3D sound(1);
@@ -60,13 +37,6 @@ void Sound3D::init(SoundData* resource) {
     positionSource = position;
     minDistance = std::pow(100.0f, 0.1f);
     maxDistance = 100.0f;
-}
-
-void Sound3D::release() {
-    if (isNull || !inUse) return;
-    if (state != Stopped) stopNow();
-    inUse = 0;
-    giveBack(this);
 }
 
 int32_t Sound3D::acquireBuffer() {

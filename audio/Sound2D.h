@@ -10,52 +10,71 @@
 
 namespace Audio {
 
-class Sound2D : public SoundInterface, public MemoryFactory<Sound2D, 16> {
+// What both kinds share: taken from their pool in use, handed back stopped.
+template <class T>
+class PooledSound : public SoundInterface, public MemoryFactory<T, 16> {
 public:
-    MemoryFactory<Sound2D, 16>::Block* poolBlock = nullptr;
+    typename MemoryFactory<T, 16>::Block* poolBlock = nullptr;
     int32_t inUse = 0;
-
-    Sound2D() = default;
-    ~Sound2D() override;
 
     // A sound from the pool, ready for init(); the null sound when memory
     // runs out.
-    static Sound2D* create();
+    static T* create() {
+        T* sound = MemoryFactory<T, 16>::take();
+        if (!sound) return &T::nullSound();
+        sound->inUse = 1;
+        return sound;
+    }
+
+    void release() override {
+        if (isNull || !inUse) return;
+        // A sound handed back while it plays would keep its buffer playing
+        // with nobody left to stop it.
+        if (state != Stopped) stopNow();
+        inUse = 0;
+        MemoryFactory<T, 16>::giveBack(static_cast<T*>(this));
+    }
+
+protected:
+    PooledSound() = default;
+    explicit PooledSound(int32_t nullSound) : SoundInterface(nullSound) {}
+};
+
+class Sound2D : public PooledSound<Sound2D> {
+public:
+    Sound2D() = default;
+    ~Sound2D() override;
+
     static Sound2D& nullSound();
 
     void init(SoundData* resource) override;
     int32_t is2D() override { return 1; }
-    void release() override;
 
 private:
-    explicit Sound2D(int32_t nullSound) : SoundInterface(nullSound) {}
+    explicit Sound2D(int32_t nullSound) : PooledSound(nullSound) {}
 };
 
-class Sound3D : public SoundInterface, public MemoryFactory<Sound3D, 16> {
+class Sound3D : public PooledSound<Sound3D> {
 public:
     float position[3] = {0.0f, 0.0f, 0.0f};
     IDirectSound3DBuffer* buffer3D = nullptr;
     float* positionSource = position; // or an engine vector the owner points it at
     float minDistance = 0.0f;
     float maxDistance = 0.0f;
-    MemoryFactory<Sound3D, 16>::Block* poolBlock = nullptr;
-    int32_t inUse = 0;
 
     Sound3D() = default;
     ~Sound3D() override;
 
-    static Sound3D* create();
     static Sound3D& nullSound();
 
     void init(SoundData* resource) override;
     int32_t is3D() override { return 1; }
-    void release() override;
     int32_t acquireBuffer() override;
     void updatePosition() override;
     void releaseBuffer() override;
 
 private:
-    explicit Sound3D(int32_t nullSound) : SoundInterface(nullSound) {}
+    explicit Sound3D(int32_t nullSound) : PooledSound(nullSound) {}
 };
 
 } // namespace Audio
