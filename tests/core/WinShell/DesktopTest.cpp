@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Log.h"
@@ -136,7 +138,13 @@ TEST_F(DesktopDetection, AShellWithNoViewAnywhereStopsThere) {
 TEST_F(DesktopDetection, TitlesAreUnicodeAndVanishedWindowsAreGone) {
     const auto shell = windows.create(0, "Progman", "Programm\xC3\xBC Manager \xE2\x9C\x93", true);
     windows.sync();
-    HWND found = FindWindowExW(nullptr, nullptr, u"Progman", u"Programm\u00FC Manager \u2713");
+    // The window manager takes the new window into a frame of its own in
+    // its own time; while it does, the window is briefly on no list.
+    HWND found = nullptr;
+    for (int attempt = 0; attempt < 200 && !found; ++attempt) {
+        found = FindWindowExW(nullptr, nullptr, u"Progman", u"Programm\u00FC Manager \u2713");
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(IsWindow(found));
     windows.destroy(shell);
