@@ -22,7 +22,6 @@ std::vector<SoundInterface*>& allSounds() {
     static auto* list = new std::vector<SoundInterface*>;
     return *list;
 }
-int32_t liveSounds = 0;
 
 constexpr uint32_t kLastByteOfHalf0 = kHalfBytes - 1;
 constexpr uint32_t kLastByteOfHalf1 = kStreamBytes - 1;
@@ -30,11 +29,10 @@ constexpr uint32_t kLastByteOfHalf1 = kStreamBytes - 1;
 } // namespace
 
 int32_t SoundInterface::soundCount() {
-    return liveSounds;
+    return int32_t(allSounds().size());
 }
 
 SoundInterface::SoundInterface() {
-    ++liveSounds;
     allSounds().push_back(this);
 }
 
@@ -50,7 +48,6 @@ SoundInterface::~SoundInterface() {
             list.pop_back();
             break;
         }
-    --liveSounds;
 }
 
 void SoundInterface::stopNow() {

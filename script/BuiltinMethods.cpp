@@ -62,6 +62,18 @@ SharedPtr<Script::ObjectBase> MethodPrint::execute() {
     return returnValue;
 }
 
+namespace {
+// A new float set from argument 0 by `operation` (sine or cosine).
+SharedPtr<Script::ObjectBase>
+newFloatFrom(Script::Method& method, void (Script::ObjectBase::*operation)(Script::ObjectBase&)) {
+    SharedPtr<Script::ObjectBase> result = createObject(TypeFloat);
+    SharedPtr<Script::ObjectBase> argument = method.readArgument(0);
+    if (argument && result) ((*result).*operation)(*argument);
+    argument.recycle();
+    return result;
+}
+} // namespace
+
 MethodSin::MethodSin(SharedPtr<Method> source) : Method("sin", std::move(source)) {}
 
 SharedPtr<Script::Method> MethodSin::clone(SharedPtr<Method> source) {
@@ -69,11 +81,7 @@ SharedPtr<Script::Method> MethodSin::clone(SharedPtr<Method> source) {
 }
 
 SharedPtr<Script::ObjectBase> MethodSin::execute() {
-    SharedPtr<Script::ObjectBase> result = createObject(TypeFloat);
-    SharedPtr<Script::ObjectBase> argument = readArgument(0);
-    if (argument && result) result->sine(*argument);
-    argument.recycle();
-    return result;
+    return newFloatFrom(*this, &Script::ObjectBase::sine);
 }
 
 MethodCos::MethodCos(SharedPtr<Method> source) : Method("cos", std::move(source)) {}
@@ -83,11 +91,7 @@ SharedPtr<Script::Method> MethodCos::clone(SharedPtr<Method> source) {
 }
 
 SharedPtr<Script::ObjectBase> MethodCos::execute() {
-    SharedPtr<Script::ObjectBase> result = createObject(TypeFloat);
-    SharedPtr<Script::ObjectBase> argument = readArgument(0);
-    if (argument && result) result->cosine(*argument);
-    argument.recycle();
-    return result;
+    return newFloatFrom(*this, &Script::ObjectBase::cosine);
 }
 
 SharedPtr<Script::Method> MethodAssign::clone(SharedPtr<Method>) {

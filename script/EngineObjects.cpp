@@ -168,23 +168,13 @@ constexpr const char* kMouseButtons[10] = {"left",    "right",   "middle",  "ext
 static_assert(offsetof(UserInput, mouseMoveY) == offsetof(UserInput, mouseMoveX) + sizeof(float),
               "the mouse force binds to the two movement floats as one vec2d");
 
-// An argument converted as assigning it to a new value of `type` converts it.
-template <class Object>
-auto convert(int32_t type, const SharedPtr<Script::ObjectBase>& argument) {
-    SharedPtr<Script::ObjectBase> made = createObject(type);
-    if (argument) made->assign(*argument);
-    const auto converted = *static_cast<Object&>(*made).value;
-    made.recycle();
-    return converted;
-}
-
 float toFloat(const SharedPtr<Script::ObjectBase>& argument, float missing) {
-    return argument ? convert<ObjectFloat>(TypeFloat, argument) : missing;
+    return argument ? script_value::converted<ObjectFloat>(TypeFloat, *argument) : missing;
 }
 
 D3DVECTOR toVector(const SharedPtr<Script::ObjectBase>& argument, D3DVECTOR missing) {
     if (!argument) return missing;
-    const ScriptVector<3> v = convert<ObjectVec3d>(TypeVec3d, argument);
+    const ScriptVector<3> v = script_value::converted<ObjectVec3d>(TypeVec3d, *argument);
     return D3DVECTOR{v.c[0], v.c[1], v.c[2]};
 }
 
@@ -271,7 +261,9 @@ SharedPtr<Script::ObjectBase> ObjectEntityMovement::MethodSet::execute() {
     if (owner && owner->value) {
         EntityMovement& record = *owner->value;
         record.position = toVector(arguments[0], D3DVECTOR{0.0f, 0.0f, 0.0f});
-        const ScriptMatrix orientation = convert<ObjectMatrix3d>(TypeMatrix3d, arguments[1]);
+        const ScriptMatrix orientation =
+            arguments[1] ? script_value::converted<ObjectMatrix3d>(TypeMatrix3d, *arguments[1])
+                         : ScriptMatrix{};
         for (int32_t i = 0; i < 16; ++i) record.orientation[i] = orientation.m[i];
         float* figures[6] = {&record.walkSpeed, &record.turnSpeed, &record.gravity,
                              &record.jumpSpeed, &record.eyeHeight, &record.radius};
@@ -288,7 +280,8 @@ SharedPtr<Script::ObjectBase> ObjectEntityMovement::MethodCalcFirstPerson::execu
     if (owner && owner->value) {
         EntityMovement& record = *owner->value;
         record.firstPersonCamera = cameraOf(arguments[0]);
-        record.onGround = arguments[1] && convert<ObjectBool>(TypeBool, arguments[1]) != 0;
+        record.onGround =
+            arguments[1] && script_value::converted<ObjectBool>(TypeBool, *arguments[1]) != 0;
         record.forward = toFloat(arguments[2], 0.0f);
         record.strafe = toFloat(arguments[3], 0.0f);
         record.turn = toFloat(arguments[4], 0.0f);

@@ -136,6 +136,17 @@ bool isTrue(const Number& number);
 // truncated float's low byte); false for other types.
 bool readByte(Script::ObjectBase& other, uint8_t& byte);
 
+// What a new value of `type` holds once `source` is assigned to it: the
+// language's own conversion, for methods that hand plain values onward.
+template <class Object>
+auto converted(int32_t type, Script::ObjectBase& source) {
+    SharedPtr<Script::ObjectBase> made = createObject(type);
+    made->assign(source);
+    const auto value = *static_cast<Object&>(*made).value;
+    made.recycle();
+    return value;
+}
+
 SharedPtr<Script::ObjectBase> makeBool(bool truth);
 SharedPtr<Script::ObjectBase> makeByte(uint8_t number);
 SharedPtr<Script::ObjectBase> makeInt8(int8_t number);

@@ -129,10 +129,7 @@ SharedPtr<Script::ObjectBase> ObjectVector<N>::MethodSet::execute() {
         for (int32_t i = 0; i < N; ++i) {
             // Converted as a float takes them: reading an int's or a bool's
             // bytes as a float would give garbage or read past a bool.
-            SharedPtr<ObjectBase> component = makeFloat(0.0f);
-            component->assign(*arguments[i]);
-            this->owner->value->c[i] = *static_cast<ObjectFloat&>(*component).value;
-            component.recycle();
+            this->owner->value->c[i] = converted<ObjectFloat>(TypeFloat, *arguments[i]);
         }
     }
     for (SharedPtr<ObjectBase>& argument : arguments) argument.recycle();
