@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/IndexedMesh.h"
 #include "core/String.h"
-#include "render/MeshTools.h"
 
 namespace mesh_file {
 
@@ -21,15 +21,22 @@ enum class Format { None, Obj, Stl, Ply };
 Format formatOf(const String& path);
 
 // Each replaces `out` by the whole file. The triangles are the index list's
-// complete triples; every index must name one of the counted vertices.
+// complete triples; every index must name one of the vertices.
+void writeObj(const IndexedMesh& mesh, std::vector<char>& out);
+void writeStl(const IndexedMesh& mesh, std::vector<char>& out);
+void writePly(const IndexedMesh& mesh, std::vector<char>& out);
+// The engine mesh's counted vertices and whole triangles as OBJ text.
 void writeObj(MeshTools& mesh, std::vector<char>& out);
-void writeStl(MeshTools& mesh, std::vector<char>& out);
-void writePly(MeshTools& mesh, std::vector<char>& out);
 
 // "Save": writes the mesh as the path's extension says (obj, stl, ply; case
-// ignored). The old file is replaced only by a complete new one; a failure
-// is logged, leaves it as it was, and puts one line naming the file and the
-// reason into `why` when given. Returns whether it saved.
+// ignored), building the bytes in `bytes`, which repeated saves may reuse.
+// The old file is replaced only by a complete new one; a failure is logged,
+// leaves it as it was, and puts one line naming the file and the reason
+// into `why` when given. Returns whether it saved.
+bool save(const IndexedMesh& mesh, const String& path, std::vector<char>& bytes,
+          std::string* why = nullptr);
+// The engine mesh's counted vertices and whole triangles, saved as above
+// with the mesh's own byte buffer.
 bool save(MeshTools& mesh, const String& path, std::string* why = nullptr);
 
 } // namespace mesh_file
