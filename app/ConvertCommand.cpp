@@ -2,6 +2,7 @@
 #include "app/ConvertCommand.h"
 
 #include <algorithm>
+#include <charconv>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -13,10 +14,11 @@
 
 #include "app/CpuDevice.h"
 #include "app/Embossa.h"
-#include "app/HeightField.h"
 #include "app/ImageInput.h"
 #include "app/MeshFile.h"
 #include "app/PreviewDecode.h"
+#include "app/ReliefBlock.h"
+#include "app/ReliefHeights.h"
 #include "core/File.h"
 #include "core/FileInterface.h"
 #include "render/PreviewImage.h"
@@ -30,6 +32,11 @@ namespace {
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int32_t kPreviewSide = 120; // the dialog's preview
+
+// The relief options' ranges. A grid of 1024 already makes a 90 MB OBJ
+// file; the lengths allow anything from a coin to a wall panel in mm.
+constexpr int kMinGrid = 2, kMaxGrid = 1024;
+constexpr float kMinLength = 0.01f, kMaxLength = 10000.0f;
 
 std::string quoted(const std::string& text) {
     return "'" + sys::printable(text) + "'";
@@ -57,35 +64,75 @@ struct Job {
     String output; // engine path text
 };
 
+// What every relief of one run is built with; the defaults are the dialog's.
+struct ReliefSettings {
+    int textureLimit = 0;
+    int32_t grid = kPreviewSide;
+    ReliefShape shape; // its axis mode starts as the dialog's: x / y
+    HeightChannel channel = HeightChannel::Red;
+    bool invert = false;
+    bool precise = false;
+};
+
 struct Options {
     std::vector<std::string> images;
     std::string output;
     bool hasOutput = false;
-    int32_t axisMode = 0; // as the dialog starts: x / y
-    int32_t flipFlags = 0;
+    ReliefSettings relief;
     int jobs = 0; // 0: one per core
 };
 
 // The most -j accepts; far more than any machine has cores.
 constexpr int kMaxJobs = 1024;
 
-// "-j 4" and "--jobs 4": a whole number from 1 to kMaxJobs.
-bool parseJobs(const std::string& text, int& jobs) {
-    if (text.empty() || text.size() > 4) return false;
-    int value = 0;
+// Digits only, within [low, high].
+bool parseWhole(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 9) return false;
+    int parsed = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
+        parsed = parsed * 10 + (c - '0');
     }
-    if (value < 1 || value > kMaxJobs) return false;
-    jobs = value;
+    if (parsed < low || parsed > high) return false;
+    value = parsed;
     return true;
+}
+
+// A decimal number within [low, high], written whole; no NaN or infinity.
+bool parseLength(const std::string& text, float low, float high, float& value) {
+    float parsed = 0.0f;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, parsed);
+    if (error != std::errc() || stop != end || !(parsed >= low && parsed <= high)) return false;
+    value = parsed;
+    return true;
+}
+
+std::string rangeText(float low, float high) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g to %g", double(low), double(high));
+    return text;
+}
+
+// Reads the value of option `arg` at args[i + 1] with `read`; returns the
+// usage problem, naming the range, or an empty text.
+template <class Read>
+std::string optionValue(const std::vector<std::string>& args, size_t& i, const std::string& what,
+                        Read read) {
+    const std::string& arg = args[i];
+    if (i + 1 >= args.size()) return arg + " needs " + what;
+    if (!read(args[i + 1])) return arg + " takes " + what + ", not " + quoted(args[i + 1]);
+    ++i;
+    return {};
 }
 
 // Returns an empty text, or the usage problem.
 std::string parse(const std::vector<std::string>& args, Options& options) {
     bool onlyImages = false;
-    for (size_t i = 0; i < args.size(); ++i) {
+    ReliefSettings& relief = options.relief;
+    ReliefShape& shape = relief.shape;
+    std::string problem;
+    for (size_t i = 0; i < args.size() && problem.empty(); ++i) {
         const std::string& arg = args[i];
         if (arg.empty()) {
             return "an image path is empty";
@@ -104,26 +151,55 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
             const std::string& axis = args[++i];
             // The radio buttons' numbering: "x / y" 0, "x / z" 1, "y / z" 2.
             if (axis == "xy")
-                options.axisMode = 0;
+                shape.axisMode = 0;
             else if (axis == "xz")
-                options.axisMode = 1;
+                shape.axisMode = 1;
             else if (axis == "yz")
-                options.axisMode = 2;
+                shape.axisMode = 2;
             else
                 return "--axis takes xy, xz or yz, not " + quoted(axis);
         } else if (arg == "-j" || arg == "--jobs") {
-            if (i + 1 >= args.size() || !parseJobs(args[i + 1], options.jobs))
+            if (i + 1 >= args.size() || !parseWhole(args[i + 1], 1, kMaxJobs, options.jobs))
                 return arg + " needs a number of images to convert at once, 1 to " +
                        std::to_string(kMaxJobs);
             ++i;
         } else if (arg == "--flip-x") {
-            options.flipFlags |= 1;
+            shape.flipFlags |= 1;
         } else if (arg == "--flip-y") {
-            options.flipFlags |= 2;
+            shape.flipFlags |= 2;
+        } else if (arg == "--grid") {
+            problem = optionValue(args, i,
+                                  "a whole number from " + std::to_string(kMinGrid) + " to " +
+                                      std::to_string(kMaxGrid),
+                                  [&](const std::string& text) {
+                                      return parseWhole(text, kMinGrid, kMaxGrid, relief.grid);
+                                  });
+        } else if (arg == "--size" || arg == "--base") {
+            float& length = arg == "--size" ? shape.width : shape.base;
+            problem = optionValue(args, i, "a number from " + rangeText(kMinLength, kMaxLength),
+                                  [&](const std::string& text) {
+                                      return parseLength(text, kMinLength, kMaxLength, length);
+                                  });
+            shape.depth = shape.width; // the footprint is square
+        } else if (arg == "--relief") {
+            // A relief of 0 is a plain slab, which is still a closed block.
+            problem = optionValue(args, i, "a number from " + rangeText(0.0f, kMaxLength),
+                                  [&](const std::string& text) {
+                                      return parseLength(text, 0.0f, kMaxLength, shape.relief);
+                                  });
+        } else if (arg == "--channel") {
+            problem = optionValue(
+                args, i, "red, green, blue, alpha or luma",
+                [&](const std::string& text) { return channelNamed(text, relief.channel); });
+        } else if (arg == "--invert") {
+            relief.invert = true;
+        } else if (arg == "--precise") {
+            relief.precise = true;
         } else {
             return "unknown convert option " + quoted(arg);
         }
     }
+    if (!problem.empty()) return problem;
     if (options.images.empty()) return "convert needs at least one image";
     return {};
 }
@@ -174,15 +250,6 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
     return {};
 }
 
-// What every relief of one run is built with.
-struct ReliefSettings {
-    int textureLimit = 0;
-    int32_t axisMode = 0;
-    int32_t flipFlags = 0;
-};
-
-using ReliefMesh = decltype(Embossa::mesh);
-
 // One image on its way to a relief: opened on the main thread, decoded and
 // built on any, saved on the main thread again, in the order given.
 struct Slot {
@@ -190,28 +257,37 @@ struct Slot {
     ImageStream input;
     std::string problem; // set when the image could not be read or decoded
     bool done = false;   // the relief is built, or `problem` says why not
-    // Made and destroyed on the main thread: a mesh holds a texture handle.
-    ReliefMesh mesh;
-    PreviewPixels preview{kPreviewSide, kPreviewSide};
+    PreviewPixels preview;
+    HeightGrid heights;
+    IndexedMesh mesh;
+    std::vector<char> bytes; // the file's, reused from image to image
+
+    explicit Slot(int32_t grid) : preview(grid, grid) {}
 };
 
-// The dialog's decode and rebuildMesh, with its 120 x 120 preview, for the
-// opened image. Safe on any thread: no log, no texture list, no window.
+// The dialog's decode and rebuildMesh for the opened image, on a preview of
+// the grid's size, or straight from the decoded samples. Safe on any
+// thread: no log, no texture list, no window.
 void buildRelief(Slot& slot, const ReliefSettings& settings) {
     const String image(sys::utf8ToUtf16(slot.job->argument));
     std::string reason;
-    if (FAILED(
-            preview_image::draw(slot.input, settings.textureLimit, slot.preview.colors, reason))) {
+    HRESULT decoded;
+    if (settings.precise) {
+        decoded = readSampleHeights(slot.input, settings.grid, settings.channel, settings.invert,
+                                    slot.heights, reason);
+    } else {
+        decoded =
+            preview_image::draw(slot.input, settings.textureLimit, slot.preview.colors, reason);
+        if (SUCCEEDED(decoded))
+            readPixelHeights(slot.preview, settings.channel, settings.invert, slot.heights);
+    }
+    if (FAILED(decoded)) {
         slot.problem = slot.input.readFailed() ? readFailure(image)
                                                : decodeFailure(image, slot.input.size(), reason);
         return;
     }
     slot.input.close();
-    slot.mesh.vertexTotal = 0;
-    slot.mesh.indexTotal = 0;
-    addHeightField(slot.mesh, slot.preview, D3DVECTOR{10.0f, 1.0f, 10.0f}, settings.axisMode,
-                   settings.flipFlags);
-    computeFaceNormals(slot.mesh);
+    buildBlock(slot.heights, settings.shape, slot.mesh);
 }
 
 // Reliefs built on up to `threads` threads while the main thread opens the
@@ -224,7 +300,7 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
     // main thread saves one relief and opens the next image.
     const size_t slotCount = threads > 1 ? size_t(threads) + 2 : 1;
     std::vector<std::unique_ptr<Slot>> slots;
-    for (size_t i = 0; i < slotCount; ++i) slots.push_back(std::make_unique<Slot>());
+    for (size_t i = 0; i < slotCount; ++i) slots.push_back(std::make_unique<Slot>(settings.grid));
 
     std::mutex lock;
     std::condition_variable changed;
@@ -286,7 +362,7 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
             buildRelief(slot, settings);
         }
         std::string problem = slot.problem;
-        if (problem.empty()) mesh_file::save(slot.mesh, slot.job->output, &problem);
+        if (problem.empty()) mesh_file::save(slot.mesh, slot.job->output, slot.bytes, &problem);
         slot.input.close();
         if (!problem.empty()) {
             std::fprintf(err, "embossa: %s\n", sys::printable(problem).c_str());
@@ -337,10 +413,8 @@ int runConvertCommand(const std::vector<std::string>& args, std::FILE* out, std:
         std::fprintf(err, "embossa: %s\n", problem.c_str());
         return kFailed;
     }
-    ReliefSettings settings;
+    ReliefSettings settings = options.relief;
     settings.textureLimit = currentTextureLimit();
-    settings.axisMode = options.axisMode;
-    settings.flipFlags = options.flipFlags;
     const int threads = options.jobs > 0 ? options.jobs : sys::usableCores();
     return convertInOrder(jobs, settings, threads, out, err);
 }
