@@ -164,50 +164,14 @@ TEST(HeightField, IndexListStartsWithTheFirstCellAndEndsWithTheBottom) {
               (std::vector<int>{b, b + 12 + N - 1, b + 1}));
 }
 
-// Each edge, by the positions of its ends, must be used exactly once in each
-// direction (closed and consistently wound), and the enclosed volume must be
-// positive (wound outward).
 void expectClosedOutward(MeshTools& mesh, const std::string& label) {
-    // Vertices with equal positions get one id; an edge is (from id, to id).
-    using Key = std::array<uint32_t, 3>;
-    std::vector<Key> keys(size_t(mesh.vertexCount()));
-    for (int32_t v = 0; v < mesh.vertexCount(); ++v) {
-        const Point p = position(mesh, v);
-        keys[size_t(v)] = {std::bit_cast<uint32_t>(p[0]), std::bit_cast<uint32_t>(p[1]),
-                           std::bit_cast<uint32_t>(p[2])};
-    }
-    std::vector<Key> distinct = keys;
-    std::sort(distinct.begin(), distinct.end());
-    std::vector<uint64_t> id(keys.size());
-    for (size_t v = 0; v < keys.size(); ++v)
-        id[v] = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), keys[v]) -
-                         distinct.begin());
-
-    std::vector<uint64_t> edges;
-    double volume = 0;
-    const uint16_t* index = mesh.indices();
-    for (int32_t t = 0; t < mesh.indexCount(); t += 3) {
-        for (int k = 0; k < 3; ++k)
-            edges.push_back(id[index[t + k]] << 32 | id[index[t + (k + 1) % 3]]);
-        const Point a = position(mesh, index[t]), b = position(mesh, index[t + 1]),
-                    c = position(mesh, index[t + 2]);
-        volume += (double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) -
-                   double(a[1]) * (double(b[0]) * c[2] - double(b[2]) * c[0]) +
-                   double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) /
-                  6.0;
-    }
-    std::sort(edges.begin(), edges.end());
-    int open = 0;
-    for (size_t e = 0; e < edges.size(); ++e) {
-        const bool repeated = (e > 0 && edges[e - 1] == edges[e]) ||
-                              (e + 1 < edges.size() && edges[e + 1] == edges[e]);
-        const uint64_t back = edges[e] << 32 | edges[e] >> 32;
-        if (repeated || !std::binary_search(edges.begin(), edges.end(), back)) ++open;
-    }
-    EXPECT_EQ(open, 0) << label;
+    IndexedMesh copy;
+    copyMesh(mesh, copy);
+    const relief::Solidity solid = relief::solidity(copy);
+    EXPECT_EQ(solid.openEdges, 0) << label;
     // A 10 x 10 base at least 1 high, less the sloping strip of the +x and
     // +z walls (the grid stops one step short of those edges).
-    EXPECT_GT(volume, 95.0) << label;
+    EXPECT_GT(solid.volume, 95.0) << label;
 }
 
 TEST(HeightField, BlockIsClosedAndFacesOutwardForEveryPlacement) {
