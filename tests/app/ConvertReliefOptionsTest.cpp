@@ -15,6 +15,7 @@
 
 #include "CommandRun.h"
 #include "ReliefSupport.h"
+#include "ThirdPartyTools.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -156,6 +157,33 @@ TEST_F(ConvertReliefOptions, EveryCombinationIsAClosedBlock) {
                 EXPECT_EQ(solid.openEdges, 0) << label;
                 EXPECT_GT(solid.volume, 0.0) << label;
             }
+}
+
+TEST_F(ConvertReliefOptions, ThirdPartyReadersTakeFilesPastSixteenBitIndices) {
+    if (!thirdparty::haveReaders()) GTEST_SKIP() << thirdparty::kNoReaders;
+    const std::string picture = ramp();
+    const std::vector<std::string> options = {"--grid",    "300",       "--size", "80",
+                                              "--precise", "--channel", "luma"};
+    constexpr double triangles = 2 * 299 * 299 + 4 * 300 + 2;
+    convert(picture, options, "fine.obj");
+    const auto [status, info] =
+        thirdparty::run("assimp info '" + (folder / "fine.obj").string() + "'");
+    ASSERT_EQ(status, 0) << info;
+    EXPECT_EQ(thirdparty::figure(info, "Faces"), triangles) << info;
+    for (const char* format : {"fine.stl", "fine.ply"}) {
+        convert(picture, options, format);
+        const auto [readStatus, report] =
+            thirdparty::run("assimp info '" + (folder / format).string() + "'");
+        ASSERT_EQ(readStatus, 0) << report;
+        EXPECT_EQ(thirdparty::figure(report, "Faces"), triangles) << format << report;
+    }
+    const auto [admeshStatus, report] =
+        thirdparty::run("admesh -e '" + (folder / "fine.stl").string() + "'");
+    ASSERT_EQ(admeshStatus, 0) << report;
+    EXPECT_EQ(thirdparty::figure(report, "Number of facets"), triangles) << report;
+    EXPECT_EQ(thirdparty::figure(report, "Total disconnected facets"), 0) << report;
+    EXPECT_EQ(thirdparty::figure(report, "Backwards edges"), 0) << report;
+    EXPECT_GT(thirdparty::figure(report, ".*Volume"), 80 * 80) << report;
 }
 
 TEST_F(ConvertReliefOptions, BadValuesAreUsageErrorsThatGiveTheRange) {

@@ -19,10 +19,10 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <regex>
 #include <sstream>
 
 #include "ReliefSupport.h"
+#include "ThirdPartyTools.h"
 #include "core/Log.h"
 #include "core/Report.h"
 #include "support/ChildProcess.h"
@@ -395,33 +395,11 @@ TEST_F(SafeSave, ALinkIsFollowedNotReplaced) {
     EXPECT_EQ(TempFolder::readBytes(target()), kEmptyObj);
 }
 
-// Runs a command, returning its exit status and what it printed.
-std::pair<int, std::string> run(const std::string& command) {
-    std::string output;
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, output};
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-bool onPath(const std::string& tool) {
-    return run("command -v " + tool).first == 0;
-}
-
-// The number after "label:" on its own line, or -1.
-double figure(const std::string& output, const std::string& label) {
-    std::smatch match;
-    if (std::regex_search(output, match, std::regex("(^|\\n)" + label + "\\s*:?\\s*(-?[0-9.]+)")))
-        return std::stod(match[2]);
-    return -1;
-}
+using thirdparty::figure;
+using thirdparty::run;
 
 TEST(ThirdPartyReaders, AssimpReadsTheFileAndAdmeshFindsTheBlockClosed) {
-    if (!onPath("assimp") || !onPath("admesh"))
-        GTEST_SKIP()
-            << "assimp-utils or admesh is not installed (scripts/install-deps installs both)";
+    if (!thirdparty::haveReaders()) GTEST_SKIP() << thirdparty::kNoReaders;
     TempFolder folder;
     for (int32_t axisMode = 0; axisMode < 3; ++axisMode) {
         SCOPED_TRACE("axis mode " + std::to_string(axisMode));
