@@ -10,6 +10,11 @@
 #   "  term" / "  term  text" an entry; indented lines starting with "[" right
 #                             after it continue the term, deeper lines are its
 #                             text
+#   "      -option  text"     in an entry's text, a list of the entry's own
+#                             options (two spaces or more before the text);
+#                             lines deeper still go on with the option's
+#                             text, and the first line back at the text's
+#                             own depth ends the list
 #   a plain paragraph after entries
 #                             general notes
 #
@@ -87,7 +92,14 @@ function flushSynopsis() {
     form = ""
 }
 
+function closeOptions() {
+    if (!inOptions) return
+    print ".RE"
+    inOptions = 0
+}
+
 function flushTerm() {
+    closeOptions()
     if (term == "") return
     print ".TP"
     print styled(term)
@@ -173,6 +185,29 @@ part != "description" && /^  [^ ]/ {
 term != "" && termText == "" && /^   +\[/ {
     term = term " " trim($0)
     next
+}
+
+# One of the entry's own options, its text beside it after two spaces or
+# more (a line of text that merely starts with an option has no such gap).
+part != "description" && /^      -/ && /[^ ]   *[^ ]/ {
+    if (term != "") flushTerm()
+    line = trim($0)
+    match(line, /[^ ]   *[^ ]/)
+    option = substr(line, 1, RSTART)
+    optionText = trim(substr(line, RSTART + 1))
+    if (!inOptions) print ".RS"
+    inOptions = 1
+    print ".TP"
+    print styled(option)
+    textLine(optionText)
+    blank = 0
+    next
+}
+
+# The entry's text goes on after its options at its own indent.
+inOptions && /^      [^ ]/ {
+    closeOptions()
+    print ".IP"
 }
 
 # An entry's text.

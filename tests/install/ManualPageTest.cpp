@@ -80,8 +80,8 @@ TEST_F(ManualPageTest, SaysEverythingTheHelpSaysInTheSameOrder) {
 }
 
 // The page maker on help text that could trip it: lines troff would take for
-// requests, backslashes, a wrapped synopsis and term, and a paragraph after
-// the entries of a section.
+// requests, backslashes, a wrapped synopsis and term, an entry's own options,
+// and a paragraph after the entries of a section.
 TEST(HelpToManTest, KeepsTextThatLooksLikeTroffAndWrappedForms) {
     TempFolder folder;
     const std::string help = "Usage: embossa [--log FILE] tool X [--long-option VALUE]\n"
@@ -96,6 +96,10 @@ TEST(HelpToManTest, KeepsTextThatLooksLikeTroffAndWrappedForms) {
                              "       [--wrapped W]\n"
                              "      .body text led by a dot\n"
                              "      'and by a quote; \\fB stays as typed\n"
+                             "      --own N     an option of the entry\n"
+                             "                  whose text wraps\n"
+                             "      --bare      another\n"
+                             "      -x starts a line of the entry's text\n"
                              "  --flag   an entry with its text beside it\n"
                              "\n"
                              "Afterwards a plain paragraph.\n";
@@ -109,6 +113,21 @@ TEST(HelpToManTest, KeepsTextThatLooksLikeTroffAndWrappedForms) {
     const Outcome rendered = renderedPage(page);
     ASSERT_EQ(rendered.status, 0);
     EXPECT_EQ(firstLineMissing(help, rendered.output), "") << rendered.output;
+    // The entry's own options are a list of their own, and the entry's text
+    // goes on after them.
+    std::vector<std::string> trimmed;
+    for (std::string line : lines(rendered.output)) {
+        line.erase(0, line.find_first_not_of(' '));
+        line.erase(line.find_last_not_of(' ') + 1);
+        if (!line.empty()) trimmed.push_back(line);
+    }
+    // A tag short enough shares its line with its text, as man lays it out.
+    const std::vector<std::string> ownOptions = {
+        "--own N", "an option of the entry whose text wraps", "--bare another",
+        "-x starts a line of the entry's text"};
+    EXPECT_NE(std::search(trimmed.begin(), trimmed.end(), ownOptions.begin(), ownOptions.end()),
+              trimmed.end())
+        << rendered.output;
     // The wrapped option stays in the term, and the last paragraph is not
     // taken for the text of the section's last entry.
     EXPECT_NE(rendered.output.find("\n       tool X [--long-option VALUE] [--wrapped W]\n"),
