@@ -33,7 +33,7 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int32_t kPreviewSide = 120; // the dialog's preview
 
-// The relief options' ranges. A grid of 1024 already makes a 90 MB OBJ
+// The relief options' ranges. A grid of 1024 already makes an 80 MB OBJ
 // file; the lengths allow anything from a coin to a wall panel in mm.
 constexpr int kMinGrid = 2, kMaxGrid = 1024;
 constexpr float kMinLength = 0.01f, kMaxLength = 10000.0f;
