@@ -2,17 +2,22 @@
 // Feeds arbitrary bytes to decodeImageLevels, seeded with BMP, DIB, TGA and HDR files, to exercise
 // the checks in front of stb_image and stb_image itself.
 // A decoded image must have the size it reports, and the power-of-two stretch
-// must take it.
+// must take it; the full-precision samples must agree with it.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "DecodeSamplesFuzz.h"
 #include "d3d9/ImageCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<d3dx::Image> levels;
     d3dx::ImageInfo info;
-    if (FAILED(d3dx::decodeImageLevels(data, size, levels, &info))) return 0;
+    std::string why;
+    const HRESULT result = d3dx::decodeImageLevels(data, size, levels, &info, &why);
+    checkSamplesAgree(data, size, result, why, levels);
+    if (FAILED(result)) return 0;
     const d3dx::Image& top = levels.front();
     if (top.pixels.size() != size_t(top.width) * size_t(top.height) ||
         info.Width != unsigned(top.width) || info.Height != unsigned(top.height))

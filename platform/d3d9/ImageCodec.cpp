@@ -55,12 +55,7 @@ Image makeImage(int width, int height) {
     return image;
 }
 
-} // namespace detail
-
 namespace {
-
-using namespace detail;
-using Decoder = HRESULT (*)(Bytes, Decoded&, std::string&);
 
 bool startsWith(Bytes bytes, std::string_view magic) {
     return bytes.size() >= magic.size() &&
@@ -123,6 +118,8 @@ bool looksLikeTga(Bytes bytes) {
 // Every test below reads at most this many of the first bytes.
 constexpr size_t kSignatureBytes = 128;
 
+} // namespace
+
 Decoder pickDecoder(Bytes bytes) {
     if (startsWith(bytes, "\x89PNG\r\n\x1a\n")) return decodePng;
     if (startsWith(bytes, "\xFF\xD8\xFF")) return decodeJpeg;
@@ -136,6 +133,54 @@ Decoder pickDecoder(Bytes bytes) {
     if (looksLikeTga(bytes)) return decodeTga;
     return nullptr;
 }
+
+bool readSignature(ImageSource& source, std::vector<uint8_t>& head) {
+    head.resize(std::min(source.size(), kSignatureBytes));
+    return source.read(0, head.data(), head.size());
+}
+
+bool readWholeFile(ImageSource& source, std::vector<uint8_t>& copy, Bytes& bytes) {
+    const uint8_t* memory = source.memory();
+    if (!memory) {
+        copy.resize(source.size());
+        if (!source.read(0, copy.data(), copy.size())) return false;
+        memory = copy.data();
+    }
+    bytes = Bytes(memory, source.size());
+    return true;
+}
+
+HRESULT decodeRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
+    std::vector<uint8_t> head;
+    if (!readSignature(source, head))
+        return refuse(why, "ImageCodec", "the file could not be read");
+    const Decoder decoder = pickDecoder(head);
+    if (!decoder) return refuse(why, "ImageCodec", "not a format we read");
+    if (decoder == decodeJpeg) return decodeJpegRows(source, sink, info, why);
+    if (decoder == decodePng) return decodePngRows(source, sink, info, why);
+
+    // The others decode whole, from the whole file.
+    std::vector<uint8_t> copy;
+    Bytes bytes;
+    if (!readWholeFile(source, copy, bytes))
+        return refuse(why, "ImageCodec", "the file could not be read");
+    Decoded decoded;
+    const HRESULT result = decoder(bytes, decoded, why);
+    if (FAILED(result)) return result;
+    std::vector<uint8_t>().swap(copy);
+    const Image& image = decoded.levels.front();
+    sink.begin(image.width, image.height);
+    for (int y = sink.nextRowWanted(0); y < image.height; y = sink.nextRowWanted(y + 1))
+        sink.take(y, image.pixels.data() + size_t(y) * size_t(image.width));
+    info = decoded.info;
+    return D3D_OK;
+}
+
+} // namespace detail
+
+namespace {
+
+using namespace detail;
 
 HRESULT decode(const void* bytes, size_t size, Decoded& decoded, std::string& why) {
     // An empty buffer may come without a pointer (an empty vector's data()).
@@ -154,42 +199,6 @@ HRESULT decode(const void* bytes, size_t size, Decoded& decoded, std::string& wh
         why = "ImageCodec: out of memory";
         return E_OUTOFMEMORY;
     }
-}
-
-// The file's first bytes, enough for pickDecoder.
-bool readSignature(ImageSource& source, std::vector<uint8_t>& head) {
-    head.resize(std::min(source.size(), kSignatureBytes));
-    return source.read(0, head.data(), head.size());
-}
-
-HRESULT decodeRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
-    std::vector<uint8_t> head;
-    if (!readSignature(source, head))
-        return refuse(why, "ImageCodec", "the file could not be read");
-    const Decoder decoder = pickDecoder(head);
-    if (!decoder) return refuse(why, "ImageCodec", "not a format we read");
-    if (decoder == decodeJpeg) return decodeJpegRows(source, sink, info, why);
-    if (decoder == decodePng) return decodePngRows(source, sink, info, why);
-
-    // The others decode whole, from the whole file.
-    std::vector<uint8_t> copy;
-    const uint8_t* bytes = source.memory();
-    if (!bytes) {
-        copy.resize(source.size());
-        if (!source.read(0, copy.data(), copy.size()))
-            return refuse(why, "ImageCodec", "the file could not be read");
-        bytes = copy.data();
-    }
-    Decoded decoded;
-    const HRESULT result = decoder(Bytes(bytes, source.size()), decoded, why);
-    if (FAILED(result)) return result;
-    std::vector<uint8_t>().swap(copy);
-    const Image& image = decoded.levels.front();
-    sink.begin(image.width, image.height);
-    for (int y = sink.nextRowWanted(0); y < image.height; y = sink.nextRowWanted(y + 1))
-        sink.take(y, image.pixels.data() + size_t(y) * size_t(image.width));
-    info = decoded.info;
-    return D3D_OK;
 }
 
 } // namespace

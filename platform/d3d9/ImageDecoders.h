@@ -15,6 +15,10 @@
 
 #include "d3d9/ImageCodec.h"
 
+namespace d3dx {
+class SampleRowSink;
+}
+
 namespace d3dx::detail {
 
 using Bytes = std::span<const uint8_t>;
@@ -37,11 +41,34 @@ HRESULT decodePpm(Bytes bytes, Decoded& out, std::string& why);
 HRESULT decodePfm(Bytes bytes, Decoded& out, std::string& why);
 HRESULT decodePcx(Bytes bytes, Decoded& out, std::string& why);
 
+using Decoder = HRESULT (*)(Bytes, Decoded&, std::string&);
+
+// The decoder for a file, from its first bytes (readSignature's); null when
+// none reads it.
+Decoder pickDecoder(Bytes head);
+// The file's first bytes, as many as pickDecoder looks at.
+bool readSignature(ImageSource& source, std::vector<uint8_t>& head);
+// Every byte of the source: its memory, or else a copy read into `copy`.
+// False when the source could not be read.
+bool readWholeFile(ImageSource& source, std::vector<uint8_t>& copy, Bytes& bytes);
+// decodeImageRows without its catch of std::bad_alloc.
+HRESULT decodeRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why);
+
 // The two formats that decode as they stream; each hands level 0 to the sink
 // and fills `info`. decodeJpeg and decodePng are these with a sink that keeps
 // every row.
 HRESULT decodeJpegRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why);
 HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why);
+
+// The formats that keep more than 8 bits a sample, at full precision. A PNG
+// file of 16-bit samples goes to `samples`; any other PNG goes to `rows`
+// exactly as decodePngRows would hand it over. The refusals and reasons are
+// those of the 8-bit decoders for the same bytes.
+HRESULT decodePngSamples(ImageSource& source, SampleRowSink& samples, ImageRowSink& rows,
+                         ImageInfo& info, std::string& why);
+HRESULT decodePpmSamples(Bytes bytes, SampleRowSink& sink, ImageInfo& info, std::string& why);
+HRESULT decodePfmSamples(Bytes bytes, SampleRowSink& sink, ImageInfo& info, std::string& why);
+HRESULT decodeHdrSamples(Bytes bytes, SampleRowSink& sink, ImageInfo& info, std::string& why);
 
 // A sink that keeps every row as one level of `out`.
 class LevelCollector final : public ImageRowSink {

@@ -9,7 +9,9 @@
 // errors by longjmp, so the jump target's function keeps every C++ object in
 // its caller's frame.
 // Every form is expanded to 8-bit BGRA (16-bit samples rounded to 8, gray
-// expanded, tRNS to alpha, interlacing undone); gamma is not applied.
+// expanded, tRNS to alpha, interlacing undone); gamma is not applied. Asked
+// for samples, a 16-bit file is expanded the same way but kept at 16 bits
+// (RGBA, big-endian) and handed over as floats.
 // Palette indices are expanded here rather than by libpng, which reads an
 // index past the palette as black: such a file is refused, as BMP and TGA are.
 // A plain file is read a row at a time and only wanted rows are expanded;
@@ -22,6 +24,7 @@
 #include <png.h>
 
 #include "d3d9/ImageDecoders.h"
+#include "d3d9/ImageSamples.h"
 #include "d3d9/PngChunks.h"
 
 namespace d3dx::detail {
@@ -44,9 +47,13 @@ struct PngState {
     // libpng's message, copied without allocating: nothing may throw through C frames.
     char message[200] = {};
     ImageRowSink* sink = nullptr;
+    SampleRowSink* samples = nullptr; // takes 16-bit files when set
     ImageInfo info;
+    // A decoded row: BGRA bytes, palette indices, or 16-bit RGBA samples
+    // (two words a pixel); words keep it aligned for the BGRA view.
     std::vector<uint32_t> row;
-    Image whole; // interlaced files only
+    std::vector<float> floats;   // a row of 16-bit samples as floats
+    std::vector<uint32_t> whole; // interlaced files only, rows as `row`
     std::vector<png_bytep> rows;
     size_t imageDataEnd = 0;   // from PngChunks
     uint64_t rowsToDecode = 0; // over every interlace pass
@@ -118,6 +125,14 @@ bool expandPalette(png_structp png, png_infop info, uint32_t* row, int width) {
     return true;
 }
 
+// A row of big-endian 16-bit RGBA samples as floats, each v / 65535 so that
+// every one of the 65536 values stays its own.
+void samplesToFloats(const uint32_t* row, int width, std::vector<float>& floats) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(row);
+    for (size_t i = 0; i < size_t(width) * 4; ++i)
+        floats[i] = float(bytes[2 * i] << 8 | bytes[2 * i + 1]) / 65535.0f;
+}
+
 // Only `png`, `info` and `state` are used after a jump, and none of them is
 // changed between setjmp and longjmp in this frame.
 bool readPng(png_structp png, png_infop info, PngState& state) {
@@ -142,52 +157,68 @@ bool readPng(png_structp png, png_infop info, PngState& state) {
     const int colorType = png_get_color_type(png, info);
     const bool paletted = colorType == PNG_COLOR_TYPE_PALETTE;
     const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    // Only a 16-bit file has more to give than 8 bits; palettes never do.
+    const bool precise = state.samples && png_get_bit_depth(png, info) == 16;
 
     if (paletted) {
         png_set_packing(png); // one index per byte
     } else {
-        png_set_scale_16(png);
+        if (!precise) png_set_scale_16(png);
         png_set_expand_gray_1_2_4_to_8(png);
         if (hasTransparency) png_set_tRNS_to_alpha(png);
         png_set_gray_to_rgb(png);
-        png_set_bgr(png);
-        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        if (!precise) png_set_bgr(png);
+        png_set_filler(png, precise ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
     }
     png_set_interlace_handling(png);
     png_set_read_user_transform_fn(png, onRowDecoded);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(width) * (paletted ? 1 : 4))
+    const size_t rowWords = precise ? size_t(width) * 2 : width;
+    if (png_get_rowbytes(png, info) != (paletted ? size_t(width) : rowWords * 4))
         png_error(png, "unexpected row size after expansion");
 
     ImageRowSink& sink = *state.sink;
-    sink.begin(int(width), int(height));
+    const auto wanted = [&](int y) {
+        return (precise ? state.samples->nextRowWanted(y) : sink.nextRowWanted(y)) == y;
+    };
+    if (precise) {
+        state.samples->begin(int(width), int(height));
+        state.floats.resize(size_t(width) * 4);
+    } else {
+        sink.begin(int(width), int(height));
+    }
     // Every row's palette indices are checked, wanted or not, and a bad one
     // is reported once every row was read, so a file that is also cut short
     // says so first.
     bool badIndex = false;
     const auto hand = [&](int y, uint32_t* row) {
         badIndex = badIndex || (paletted && !expandPalette(png, info, row, int(width)));
-        if (!badIndex && sink.nextRowWanted(y) == y) sink.take(y, row);
+        if (badIndex || !wanted(y)) return;
+        if (precise) {
+            samplesToFloats(row, int(width), state.floats);
+            state.samples->take(y, state.floats.data());
+        } else {
+            sink.take(y, row);
+        }
     };
     if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
         // One row at a time: every row is inflated, but only wanted ones
         // are handed on (and, but for palettes, expanded).
-        state.row.resize(width);
+        state.row.resize(rowWords);
         for (png_uint_32 y = 0; y < height; ++y) {
             png_read_row(png, reinterpret_cast<png_bytep>(state.row.data()), nullptr);
-            if (paletted || sink.nextRowWanted(int(y)) == int(y)) hand(int(y), state.row.data());
+            if (paletted || wanted(int(y))) hand(int(y), state.row.data());
         }
     } else {
-        // The passes fill the picture in over each other, so it is held whole.
-        state.whole = makeImage(int(width), int(height));
+        // The passes fill the picture in over each other, so it is held
+        // whole (sizeAllowed bounds it, at twice that for 16-bit samples).
+        state.whole.resize(rowWords * height);
         state.rows.resize(height);
         for (png_uint_32 y = 0; y < height; ++y)
-            state.rows[y] =
-                reinterpret_cast<png_bytep>(state.whole.pixels.data() + size_t(y) * width);
+            state.rows[y] = reinterpret_cast<png_bytep>(state.whole.data() + y * rowWords);
         png_read_image(png, state.rows.data());
         for (png_uint_32 y = 0; y < height; ++y)
-            if (paletted || sink.nextRowWanted(int(y)) == int(y))
-                hand(int(y), state.whole.pixels.data() + size_t(y) * width);
+            if (paletted || wanted(int(y))) hand(int(y), state.whole.data() + y * rowWords);
     }
     if (badIndex) {
         refuse(state.error, kName, "pixel index past the palette");
@@ -208,14 +239,15 @@ struct PngReader {
     ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
-} // namespace
-
-HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
+// Both entry points: 8-bit rows to `sink`, or 16-bit files to `samples`.
+HRESULT decodeWithLibpng(ImageSource& source, ImageRowSink& sink, SampleRowSink* samples,
+                         ImageInfo& info, std::string& why) {
     PngState state;
     if (const HRESULT checked = checkPngChunks(source, state.imageDataEnd, why); FAILED(checked))
         return checked;
     state.source = &source;
     state.sink = &sink;
+    state.samples = samples;
     PngReader reader;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onError, onWarning);
     if (!reader.png) return E_OUTOFMEMORY;
@@ -230,6 +262,17 @@ HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, 
     }
     info = state.info;
     return D3D_OK;
+}
+
+} // namespace
+
+HRESULT decodePngRows(ImageSource& source, ImageRowSink& sink, ImageInfo& info, std::string& why) {
+    return decodeWithLibpng(source, sink, nullptr, info, why);
+}
+
+HRESULT decodePngSamples(ImageSource& source, SampleRowSink& samples, ImageRowSink& rows,
+                         ImageInfo& info, std::string& why) {
+    return decodeWithLibpng(source, rows, &samples, info, why);
 }
 
 HRESULT decodePng(Bytes bytes, Decoded& out, std::string& why) {

@@ -6,13 +6,15 @@
 // way stb_image will read it: a file that would be read short, or loop, is
 // refused before stb_image sees it. Also checked first: sizes (stb_image's own
 // bound is only per side), BMP palette and TGA colour-map indices past their
-// tables, and TGA runs past the image's end.
+// tables, and TGA runs past the image's end. HDR floats can also be had as
+// they are, for callers that keep more than 8 bits.
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "d3d9/ImageDecoders.h"
+#include "d3d9/ImageSamples.h"
 
 // Static linkage keeps this instance's symbols from clashing with the full
 // stb_image that other libraries of the program (the window layer) may link.
@@ -313,6 +315,23 @@ HRESULT checkHdr(Bytes bytes, std::string& why) {
     return checkHdrPixels(in, int(width), int(height), why);
 }
 
+struct HdrFloats {
+    int width = 0, height = 0;
+    std::unique_ptr<float, StbFree> samples; // RGB, rows top first
+};
+
+// The checked file through stb_image's float loader.
+HRESULT loadHdr(Bytes bytes, HdrFloats& rgb, std::string& why) {
+    if (const HRESULT checked = checkHdr(bytes, why); FAILED(checked)) return checked;
+    if (!fitsInt(bytes.size())) return refuse(why, kHdr, "file too large");
+    int channels = 0;
+    rgb.samples.reset(stbi_loadf_from_memory(bytes.data(), int(bytes.size()), &rgb.width,
+                                             &rgb.height, &channels, 3));
+    if (!rgb.samples) return refuse(why, kHdr, stbi_failure_reason());
+    if (!sizeAllowed(rgb.width, rgb.height, kHdr, why)) return D3DXERR_INVALIDDATA;
+    return D3D_OK;
+}
+
 } // namespace
 
 HRESULT decodeBmp(Bytes bytes, Decoded& out, std::string& why) {
@@ -381,21 +400,33 @@ HRESULT decodeTga(Bytes bytes, Decoded& out, std::string& why) {
 }
 
 HRESULT decodeHdr(Bytes bytes, Decoded& out, std::string& why) {
-    if (const HRESULT checked = checkHdr(bytes, why); FAILED(checked)) return checked;
-    if (!fitsInt(bytes.size())) return refuse(why, kHdr, "file too large");
-    int width = 0, height = 0, channels = 0;
-    std::unique_ptr<float, StbFree> rgb(
-        stbi_loadf_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 3));
-    if (!rgb) return refuse(why, kHdr, stbi_failure_reason());
-    if (!sizeAllowed(width, height, kHdr, why)) return D3DXERR_INVALIDDATA;
-    Image image = makeImage(width, height);
-    const float* sample = rgb.get();
+    HdrFloats rgb;
+    if (const HRESULT loaded = loadHdr(bytes, rgb, why); FAILED(loaded)) return loaded;
+    Image image = makeImage(rgb.width, rgb.height);
+    const float* sample = rgb.samples.get();
     for (uint32_t& pixel : image.pixels) {
         pixel = argb(255, floatToByte(sample[0]), floatToByte(sample[1]), floatToByte(sample[2]));
         sample += 3;
     }
     out.levels.push_back(std::move(image));
-    out.info = sourceInfo(width, height, D3DFMT_A32B32G32R32F, D3DXIFF_HDR);
+    out.info = sourceInfo(rgb.width, rgb.height, D3DFMT_A32B32G32R32F, D3DXIFF_HDR);
+    return D3D_OK;
+}
+
+HRESULT decodeHdrSamples(Bytes bytes, SampleRowSink& sink, ImageInfo& info, std::string& why) {
+    HdrFloats rgb;
+    if (const HRESULT loaded = loadHdr(bytes, rgb, why); FAILED(loaded)) return loaded;
+    sink.begin(rgb.width, rgb.height);
+    std::vector<float> rgba(size_t(rgb.width) * 4);
+    for (int y = sink.nextRowWanted(0); y < rgb.height; y = sink.nextRowWanted(y + 1)) {
+        const float* sample = rgb.samples.get() + size_t(y) * size_t(rgb.width) * 3;
+        for (float* pixel = rgba.data(); pixel != rgba.data() + rgba.size(); pixel += 4) {
+            pixel[0] = sample[0], pixel[1] = sample[1], pixel[2] = sample[2], pixel[3] = 1.0f;
+            sample += 3;
+        }
+        sink.take(y, rgba.data());
+    }
+    info = sourceInfo(rgb.width, rgb.height, D3DFMT_A32B32G32R32F, D3DXIFF_HDR);
     return D3D_OK;
 }
 

@@ -69,21 +69,70 @@ std::vector<uint8_t> jpeg(int width, int height, const JpegShape& shape) {
     return bytes;
 }
 
+namespace {
+
+struct PngLayout {
+    int width = 0, height = 0;
+    int bitDepth = 8;
+    int colorType = PNG_COLOR_TYPE_RGB;
+    bool interlaced = false;
+    std::vector<png_color> palette;
+    const png_color_16* transparent = nullptr;
+};
+
 // The jump target's frame changes nothing that is read after a jump.
-static bool writePng(png_structp png, png_infop info, int width, int height, int colorType,
-                     bool interlaced, std::vector<png_color>& palette, std::vector<png_bytep>& rows,
-                     std::vector<uint8_t>& bytes) {
+bool writePng(png_structp png, png_infop info, const PngLayout& layout,
+              std::vector<png_bytep>& rows, std::vector<uint8_t>& bytes) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, &bytes, appendBytes, nullptr);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, colorType,
-                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth,
+                 layout.colorType, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
+    if (layout.transparent) png_set_tRNS(png, info, nullptr, 0, layout.transparent);
     png_write_info(png, info);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     return true;
 }
+
+std::vector<uint8_t> encodePng(const PngLayout& layout, std::vector<png_bytep>& rows) {
+    std::vector<uint8_t> bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (!writePng(png, info, layout, rows, bytes)) bytes.clear();
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+int colorTypeOf(int channels) {
+    switch (channels) {
+    case 1: return PNG_COLOR_TYPE_GRAY;
+    case 2: return PNG_COLOR_TYPE_GRAY_ALPHA;
+    case 3: return PNG_COLOR_TYPE_RGB;
+    default: return PNG_COLOR_TYPE_RGB_ALPHA;
+    }
+}
+
+std::vector<uint8_t> encodePng16(PngLayout layout, int channels,
+                                 const std::vector<uint16_t>& samples) {
+    const size_t rowSamples = size_t(layout.width) * size_t(channels);
+    if (channels < 1 || channels > 4 || samples.size() != rowSamples * size_t(layout.height))
+        return {};
+    std::vector<uint8_t> bigEndian(samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        bigEndian[2 * i] = uint8_t(samples[i] >> 8);
+        bigEndian[2 * i + 1] = uint8_t(samples[i]);
+    }
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < layout.height; ++y) rows.push_back(&bigEndian[size_t(y) * rowSamples * 2]);
+    layout.bitDepth = 16;
+    layout.colorType = colorTypeOf(channels);
+    return encodePng(layout, rows);
+}
+
+} // namespace
 
 std::vector<uint8_t> png(int width, int height, PngKind kind, bool interlaced) {
     const int components = kind == PngKind::Rgb ? 3 : 1;
@@ -98,16 +147,43 @@ std::vector<uint8_t> png(int width, int height, PngKind kind, bool interlaced) {
     std::vector<png_bytep> rows;
     for (int y = 0; y < height; ++y)
         rows.push_back(&samples[size_t(y) * size_t(width) * size_t(components)]);
-    const int colorType = kind == PngKind::Rgb    ? PNG_COLOR_TYPE_RGB
-                          : kind == PngKind::Gray ? PNG_COLOR_TYPE_GRAY
-                                                  : PNG_COLOR_TYPE_PALETTE;
-    std::vector<uint8_t> bytes;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (!writePng(png, info, width, height, colorType, interlaced, palette, rows, bytes))
-        bytes.clear();
-    png_destroy_write_struct(&png, &info);
-    return bytes;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorType = kind == PngKind::Rgb    ? PNG_COLOR_TYPE_RGB
+                       : kind == PngKind::Gray ? PNG_COLOR_TYPE_GRAY
+                                               : PNG_COLOR_TYPE_PALETTE;
+    layout.interlaced = interlaced;
+    layout.palette = std::move(palette);
+    return encodePng(layout, rows);
+}
+
+std::vector<uint8_t> png16(int width, int height, int channels,
+                           const std::vector<uint16_t>& samples, bool interlaced) {
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.interlaced = interlaced;
+    return encodePng16(layout, channels, samples);
+}
+
+std::vector<uint8_t> png16ColourKeyed(int width, int height, int channels,
+                                      const std::vector<uint16_t>& samples,
+                                      const std::vector<uint16_t>& key) {
+    if ((channels != 1 && channels != 3) || key.size() != size_t(channels)) return {};
+    png_color_16 transparent{};
+    if (channels == 1) {
+        transparent.gray = key[0];
+    } else {
+        transparent.red = key[0];
+        transparent.green = key[1];
+        transparent.blue = key[2];
+    }
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.transparent = &transparent;
+    return encodePng16(layout, channels, samples);
 }
 
 } // namespace testimages

@@ -23,6 +23,17 @@ enum class PngKind { Rgb, Gray, Palette };
 std::vector<uint8_t> png(int width, int height, PngKind kind = PngKind::Rgb,
                          bool interlaced = false);
 
+// A PNG of 16-bit samples, written big-endian through libpng: `channels`
+// 1 (gray), 2 (gray, alpha), 3 (RGB) or 4 (RGBA) interleaved samples a
+// pixel, rows top first. Empty when libpng refuses the arguments.
+std::vector<uint8_t> png16(int width, int height, int channels,
+                           const std::vector<uint16_t>& samples, bool interlaced = false);
+// The same for gray (1 channel) or RGB (3), with a tRNS chunk naming `key`
+// (one or three samples) as the transparent colour.
+std::vector<uint8_t> png16ColourKeyed(int width, int height, int channels,
+                                      const std::vector<uint16_t>& samples,
+                                      const std::vector<uint16_t>& key);
+
 // `components` interleaved bytes a pixel, rows top first.
 std::vector<uint8_t> gradient(int width, int height, int components, uint32_t seed);
 
