@@ -16,6 +16,7 @@
 #include "CommandRun.h"
 #include "ReliefSupport.h"
 #include "ThirdPartyTools.h"
+#include "support/ImageFiles.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -42,6 +43,9 @@ protected:
     std::string image(const std::string& name, const std::string& bytes) {
         TempFolder::writeBytes(folder / name, bytes);
         return (folder / name).string();
+    }
+    std::string image(const std::string& name, const std::vector<uint8_t>& bytes) {
+        return image(name, std::string(bytes.begin(), bytes.end()));
     }
     // The file `args` convert the image to, or "" when the command failed.
     std::string convert(const std::string& picture, std::vector<std::string> args,
@@ -218,23 +222,32 @@ TEST_F(ConvertReliefOptions, BadValuesAreUsageErrorsThatGiveTheRange) {
 
 TEST_F(ConvertReliefOptions, SixteenBitStepsSurviveOnlyWithPrecise) {
     // Four terraces one 16-bit step apart, which all round to the byte 128.
-    const std::string picture =
-        image("terraces.ppm", ppm16(120, 120, [](int x, int, int) { return 32768 + x / 30; }));
-    const auto distinctHeights = [&](std::vector<std::string> args) {
-        args.insert(args.end(), {"--axis", "xz"});
-        const IndexedMesh mesh = relief::readObj(convert(picture, args));
-        std::vector<float> heights;
-        for (int64_t v = 0; v < 120 * 120; ++v) heights.push_back(mesh.position(v)[1]);
-        std::sort(heights.begin(), heights.end());
-        return std::vector<float>(heights.begin(), std::unique(heights.begin(), heights.end()));
-    };
-    EXPECT_EQ(distinctHeights({}).size(), 1u);
-    // Relief 1000 lifts a step of 1/65535 to 0.0153, well above the six
-    // decimals of the OBJ text.
-    const std::vector<float> precise = distinctHeights({"--precise", "--relief", "1000"});
-    ASSERT_EQ(precise.size(), 4u);
-    for (int k = 0; k < 4; ++k)
-        EXPECT_NEAR(precise[k], 1.0f + 1000.0f * float(32768 + k) / 65535.0f, 1e-3f) << k;
+    const auto terrace = [](int x) { return 32768 + x / 30; };
+    std::vector<uint16_t> gray;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) gray.push_back(uint16_t(terrace(x)));
+    const std::string pictures[] = {
+        image("terraces.png", testimages::png16(120, 120, 1, gray)),
+        image("terraces.ppm", ppm16(120, 120, [&](int x, int, int) { return terrace(x); }))};
+    for (const std::string& picture : pictures) {
+        SCOPED_TRACE(picture);
+        const auto distinctHeights = [&](std::vector<std::string> args) {
+            args.insert(args.end(), {"--axis", "xz"});
+            const IndexedMesh mesh = relief::readObj(convert(picture, args));
+            std::vector<float> heights;
+            for (int64_t v = 0; v < 120 * 120; ++v) heights.push_back(mesh.position(v)[1]);
+            std::sort(heights.begin(), heights.end());
+            return std::vector<float>(heights.begin(), std::unique(heights.begin(), heights.end()));
+        };
+        EXPECT_EQ(distinctHeights({}).size(), 1u);
+        EXPECT_EQ(distinctHeights({"--relief", "1000"}).size(), 1u);
+        // Relief 1000 lifts a step of 1/65535 to 0.0153, well above the six
+        // decimals of the OBJ text.
+        const std::vector<float> precise = distinctHeights({"--precise", "--relief", "1000"});
+        ASSERT_EQ(precise.size(), 4u);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(precise[k], 1.0f + 1000.0f * float(32768 + k) / 65535.0f, 1e-3f) << k;
+    }
 }
 
 } // namespace
