@@ -146,8 +146,10 @@ int runDialogTool(std::FILE* err) {
 
 // Global options may stand anywhere before a "--"; the words after it go to
 // the command unread, so a file named "--help" can still be converted.
+// `writeError` is the reason a write to `out` failed, where it is known
+// only at the write.
 int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE* out,
-               std::FILE* err) {
+               std::FILE* err, int& writeError) {
     std::vector<std::string> rest;
     bool showVersion = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -157,7 +159,9 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
             break;
         }
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, out);
+            // The text is longer than the stream's buffer, so a full disk
+            // shows at this write, and the final flush no longer knows why.
+            if (std::fputs(kUsage, out) == EOF) writeError = errno;
             return 0;
         }
         if (arg == "--version") {
@@ -239,14 +243,14 @@ int runCommand(const std::vector<std::string>& args, LogFile& logFile, std::FILE
 
 int runCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
     LogFile logFile;
-    const int status = runCommand(args, logFile, out, err);
+    int writeError = 0;
+    const int status = runCommand(args, logFile, out, err, writeError);
     // Output that never arrived (a full disk, a closed pipe) is a failure
     // too, even when everything else worked.
-    const bool flushed = std::fflush(out) == 0;
-    const int flushError = errno;
-    if (!flushed || std::ferror(out)) {
-        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n", flushed ? "" : ": ",
-                     flushed ? "" : std::strerror(flushError));
+    if (std::fflush(out) != 0) writeError = errno;
+    if (writeError != 0 || std::ferror(out)) {
+        std::fprintf(err, "embossa: cannot write to the standard output%s%s\n",
+                     writeError ? ": " : "", writeError ? std::strerror(writeError) : "");
         return status == 0 ? kFailed : status;
     }
     return status;
