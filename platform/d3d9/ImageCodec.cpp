@@ -211,18 +211,11 @@ bool MemoryImageSource::read(size_t offset, void* into, size_t count) {
 
 HRESULT decodeImageRows(ImageSource& source, ImageRowSink& sink, ImageInfo* info,
                         std::string* why) {
-    std::string reason;
-    ImageInfo described;
-    HRESULT result;
-    try {
-        result = decodeRows(source, sink, described, reason);
-    } catch (const std::bad_alloc&) {
-        reason = "ImageCodec: out of memory";
-        result = E_OUTOFMEMORY;
-    }
-    if (why) *why = reason;
-    if (SUCCEEDED(result) && info) *info = described;
-    return result;
+    return detail::decodeGuarded(
+        [&](ImageInfo& described, std::string& reason) {
+            return decodeRows(source, sink, described, reason);
+        },
+        info, why);
 }
 
 HRESULT decodeImageLevels(const void* bytes, size_t size, std::vector<Image>& levels,

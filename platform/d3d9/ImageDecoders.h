@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -81,6 +82,25 @@ public:
 private:
     Decoded& out_;
 };
+
+// The public row decoders' frame around `decode(info, why)`: an exhausted
+// heap becomes E_OUTOFMEMORY with its reason, `why` gets the reason when
+// asked for, and `info` is filled only on success.
+template <class Decode>
+HRESULT decodeGuarded(Decode decode, ImageInfo* info, std::string* why) {
+    std::string reason;
+    ImageInfo described;
+    HRESULT result;
+    try {
+        result = decode(described, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "ImageCodec: out of memory";
+        result = E_OUTOFMEMORY;
+    }
+    if (why) *why = reason;
+    if (SUCCEEDED(result) && info) *info = described;
+    return result;
+}
 
 // Sets why to "<decoder>: <reason>" and returns D3DXERR_INVALIDDATA.
 HRESULT refuse(std::string& why, const char* decoder, const std::string& reason);

@@ -6,7 +6,6 @@
 // differ where a file holds more than 8 bits.
 #include "d3d9/ImageSamples.h"
 
-#include <new>
 #include <vector>
 
 #include "d3d9/ImageDecoders.h"
@@ -73,18 +72,11 @@ HRESULT decodeSamples(ImageSource& source, SampleRowSink& sink, ImageInfo& info,
 
 HRESULT decodeImageSamples(ImageSource& source, SampleRowSink& sink, ImageInfo* info,
                            std::string* why) {
-    std::string reason;
-    ImageInfo described;
-    HRESULT result;
-    try {
-        result = decodeSamples(source, sink, described, reason);
-    } catch (const std::bad_alloc&) {
-        reason = "ImageCodec: out of memory";
-        result = E_OUTOFMEMORY;
-    }
-    if (why) *why = reason;
-    if (SUCCEEDED(result) && info) *info = described;
-    return result;
+    return detail::decodeGuarded(
+        [&](ImageInfo& described, std::string& reason) {
+            return decodeSamples(source, sink, described, reason);
+        },
+        info, why);
 }
 
 } // namespace d3dx
