@@ -265,7 +265,7 @@ struct Slot {
     explicit Slot(int32_t grid) : preview(grid, grid) {}
 };
 
-// The dialog's decode and rebuildMesh for the opened image, on a preview of
+// The dialog's decode and relief block for the opened image, on a preview of
 // the grid's size, or straight from the decoded samples. Safe on any
 // thread: no log, no texture list, no window.
 void buildRelief(Slot& slot, const ReliefSettings& settings) {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // `embossa convert`: images to relief files with no window and no GPU. It
-// runs the dialog's own pieces (file layer, texture manager on a CPU-only
-// device, 120 x 120 preview, rebuildMesh, mesh_file::save), so a file made
-// here has the bytes "Save" writes for the same image and settings. Unlike
-// the dialog it refuses an image it cannot decode instead of meshing the
-// default checkerboard.
+// runs the dialog's own pieces (file layer, the preview as the texture
+// manager on a CPU-only device draws it, the relief block, mesh_file::save),
+// so without relief options a file made here has the bytes "Save" writes
+// for the same image and settings. The relief options change the grid, the
+// block's measures and where heights come from. Unlike the dialog it
+// refuses an image it cannot decode instead of meshing the default
+// checkerboard.
 #pragma once
 
 #include <cstdio>
