@@ -180,7 +180,6 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
                                   [&](const std::string& text) {
                                       return parseLength(text, kMinLength, kMaxLength, length);
                                   });
-            shape.depth = shape.width; // the footprint is square
         } else if (arg == "--relief") {
             // A relief of 0 is a plain slab, which is still a closed block.
             problem = optionValue(args, i, "a number from " + rangeText(0.0f, kMaxLength),
@@ -200,6 +199,7 @@ std::string parse(const std::vector<std::string>& args, Options& options) {
         }
     }
     if (!problem.empty()) return problem;
+    shape.depth = shape.width; // the footprint is square
     if (options.images.empty()) return "convert needs at least one image";
     return {};
 }
@@ -255,14 +255,14 @@ std::string plan(const Options& options, std::vector<Job>& jobs) {
 struct Slot {
     const Job* job = nullptr;
     ImageStream input;
-    std::string problem; // set when the image could not be read or decoded
-    bool done = false;   // the relief is built, or `problem` says why not
-    PreviewPixels preview;
+    std::string problem;   // set when the image could not be read or decoded
+    bool done = false;     // the relief is built, or `problem` says why not
+    PreviewPixels preview; // empty when heights come from the samples
     HeightGrid heights;
     IndexedMesh mesh;
     std::vector<char> bytes; // the file's, reused from image to image
 
-    explicit Slot(int32_t grid) : preview(grid, grid) {}
+    explicit Slot(int32_t previewSide) : preview(previewSide, previewSide) {}
 };
 
 // The dialog's decode and relief block for the opened image, on a preview of
@@ -300,7 +300,8 @@ int convertInOrder(const std::vector<Job>& jobs, const ReliefSettings& settings,
     // main thread saves one relief and opens the next image.
     const size_t slotCount = threads > 1 ? size_t(threads) + 2 : 1;
     std::vector<std::unique_ptr<Slot>> slots;
-    for (size_t i = 0; i < slotCount; ++i) slots.push_back(std::make_unique<Slot>(settings.grid));
+    for (size_t i = 0; i < slotCount; ++i)
+        slots.push_back(std::make_unique<Slot>(settings.precise ? 0 : settings.grid));
 
     std::mutex lock;
     std::condition_variable changed;

@@ -219,10 +219,4 @@ bool save(MeshTools& mesh, const String& path, std::string* why) {
     return save(copy, path, mesh.work, why);
 }
 
-void writeObj(MeshTools& mesh, std::vector<char>& out) {
-    IndexedMesh copy;
-    copyMesh(mesh, copy);
-    writeObj(copy, out);
-}
-
 } // namespace mesh_file

@@ -25,8 +25,6 @@ Format formatOf(const String& path);
 void writeObj(const IndexedMesh& mesh, std::vector<char>& out);
 void writeStl(const IndexedMesh& mesh, std::vector<char>& out);
 void writePly(const IndexedMesh& mesh, std::vector<char>& out);
-// The engine mesh's counted vertices and whole triangles as OBJ text.
-void writeObj(MeshTools& mesh, std::vector<char>& out);
 
 // "Save": writes the mesh as the path's extension says (obj, stl, ply; case
 // ignored), building the bytes in `bytes`, which repeated saves may reuse.

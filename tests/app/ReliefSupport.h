@@ -56,7 +56,9 @@ inline Point normal(MeshTools& mesh, int32_t i) {
 
 inline std::string objText(MeshTools& mesh) {
     std::vector<char> bytes;
-    mesh_file::writeObj(mesh, bytes);
+    IndexedMesh copy;
+    copyMesh(mesh, copy);
+    mesh_file::writeObj(copy, bytes);
     return std::string(bytes.begin(), bytes.end());
 }
 
