@@ -2,6 +2,8 @@
 #include "support/X11Desktop.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -39,21 +41,56 @@ X11Desktop::WindowId X11Desktop::create(WindowId parent, const std::string& clas
     }
     XMapWindow(display_, window);
     made_.push_back(window);
+    if (!parent) topLevel_.push_back(window);
     return window;
 }
 
 void X11Desktop::destroy(WindowId window) {
     XDestroyWindow(display_, window);
     made_.erase(std::remove(made_.begin(), made_.end(), window), made_.end());
+    topLevel_.erase(std::remove(topLevel_.begin(), topLevel_.end(), window), topLevel_.end());
     XSync(display_, False);
 }
 
 void X11Desktop::sync() {
     XSync(display_, False);
+    if (!hasWindowManager()) return;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (WindowId window : topLevel_)
+        while (!isManaged(window) && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 bool X11Desktop::hasWindowManager() {
     return !rootWindowList("_NET_SUPPORTING_WM_CHECK").empty();
+}
+
+bool X11Desktop::waitForWindowManager() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!hasWindowManager() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return hasWindowManager();
+}
+
+// Managed means framed and marked: the manager sets WM_STATE on the client
+// once it has taken it in.
+bool X11Desktop::isManaged(WindowId window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool marked =
+        XGetWindowProperty(display_, window, XInternAtom(display_, "WM_STATE", False), 0, 0, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        type != None;
+    if (data) XFree(data);
+    if (!marked) return false;
+    ::Window rootId = 0, parentId = 0, *children = nullptr;
+    unsigned childCount = 0;
+    const bool queried =
+        XQueryTree(display_, window, &rootId, &parentId, &children, &childCount) != 0;
+    if (children) XFree(children);
+    return queried && parentId != rootId;
 }
 
 X11Desktop::WindowId X11Desktop::clientTitled(const std::string& title) {

@@ -23,13 +23,19 @@ public:
     bool connected() const { return display_ != nullptr; }
     // Whether a window manager has announced itself on the root window.
     bool hasWindowManager();
+    // The window manager starts beside the test program; windows put up
+    // before it runs are taken into frames while a test looks at them.
+    bool waitForWindowManager();
 
     // A mapped window below `parent` (0: a top-level window) with WM_CLASS
     // `className`; `title` as WM_NAME and, UTF-8, as _NET_WM_NAME.
     WindowId create(WindowId parent, const std::string& className, const std::string& title = "",
                     bool desktopType = false);
     void destroy(WindowId window);
-    // Waits until the server has done everything asked so far.
+    // Waits until the server has done everything asked so far and, under a
+    // window manager, until it manages every top-level window made here:
+    // half-framed, a window is briefly in a frame that does not yet say
+    // whose it is.
     void sync();
 
     // The managed top-level window titled `title`, or 0.
@@ -42,7 +48,9 @@ public:
 private:
     std::vector<WindowId> rootWindowList(const char* property);
     std::string titleOf(WindowId window);
+    bool isManaged(WindowId window);
 
     _XDisplay* display_;
     std::vector<WindowId> made_;
+    std::vector<WindowId> topLevel_;
 };

@@ -7,10 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/Log.h"
@@ -44,6 +42,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(std::getenv("DISPLAY") && windows.connected())
             << "no X server; run this test through tests/run-on-desktop";
+        ASSERT_TRUE(windows.waitForWindowManager()) << "the window manager did not start";
         ASSERT_TRUE(win::init());
     }
     void TearDown() override { win::shutdown(); }
@@ -138,13 +137,7 @@ TEST_F(DesktopDetection, AShellWithNoViewAnywhereStopsThere) {
 TEST_F(DesktopDetection, TitlesAreUnicodeAndVanishedWindowsAreGone) {
     const auto shell = windows.create(0, "Progman", "Programm\xC3\xBC Manager \xE2\x9C\x93", true);
     windows.sync();
-    // The window manager takes the new window into a frame of its own in
-    // its own time; while it does, the window is briefly on no list.
-    HWND found = nullptr;
-    for (int attempt = 0; attempt < 200 && !found; ++attempt) {
-        found = FindWindowExW(nullptr, nullptr, u"Progman", u"Programm\u00FC Manager \u2713");
-        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    HWND found = FindWindowExW(nullptr, nullptr, u"Progman", u"Programm\u00FC Manager \u2713");
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(IsWindow(found));
     windows.destroy(shell);
