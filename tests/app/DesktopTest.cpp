@@ -28,9 +28,7 @@ protected:
         if (!std::getenv("DISPLAY") || !desktop.connected())
             GTEST_FAIL() << "no X server; run this test through tests/run-on-desktop";
         setenv("SDL_VIDEODRIVER", "x11", 1);
-        for (int i = 0; i < 200 && !desktop.hasWindowManager(); ++i)
-            win::test::pumpUntil([] { return false; }, 50);
-        ASSERT_TRUE(desktop.hasWindowManager()) << "the window manager did not start";
+        ASSERT_TRUE(desktop.waitForWindowManager()) << "the window manager did not start";
     }
     void TearDown() override { win::test::setIdleHook(nullptr); }
 };

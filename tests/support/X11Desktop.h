@@ -21,8 +21,6 @@ public:
     X11Desktop& operator=(const X11Desktop&) = delete;
 
     bool connected() const { return display_ != nullptr; }
-    // Whether a window manager has announced itself on the root window.
-    bool hasWindowManager();
     // The window manager starts beside the test program; windows put up
     // before it runs are taken into frames while a test looks at them.
     bool waitForWindowManager();
@@ -46,6 +44,8 @@ public:
     void restore(WindowId client);
 
 private:
+    // Whether a window manager has announced itself on the root window.
+    bool hasWindowManager();
     std::vector<WindowId> rootWindowList(const char* property);
     std::string titleOf(WindowId window);
     bool isManaged(WindowId window);
