@@ -9,6 +9,21 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+namespace {
+
+// Polls `done` for up to ten seconds; whether it came true.
+template <typename Condition>
+bool waitUntil(Condition done, std::chrono::milliseconds step) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
+} // namespace
+
 X11Desktop::X11Desktop() : display_(XOpenDisplay(nullptr)) {}
 
 X11Desktop::~X11Desktop() {
@@ -55,10 +70,12 @@ void X11Desktop::destroy(WindowId window) {
 void X11Desktop::sync() {
     XSync(display_, False);
     if (!hasWindowManager()) return;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (WindowId window : topLevel_)
-        while (!isManaged(window) && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    waitUntil(
+        [this] {
+            return std::all_of(topLevel_.begin(), topLevel_.end(),
+                               [this](WindowId window) { return isManaged(window); });
+        },
+        std::chrono::milliseconds(5));
 }
 
 bool X11Desktop::hasWindowManager() {
@@ -66,10 +83,7 @@ bool X11Desktop::hasWindowManager() {
 }
 
 bool X11Desktop::waitForWindowManager() {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!hasWindowManager() && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return hasWindowManager();
+    return waitUntil([this] { return hasWindowManager(); }, std::chrono::milliseconds(20));
 }
 
 // Managed means framed and marked: the manager sets WM_STATE on the client
